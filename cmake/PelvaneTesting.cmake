@@ -1,0 +1,20 @@
+# pelvane_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib... [RESOURCE_LOCK lock] [ENVIRONMENT VAR=value...])
+# Builds one GoogleTest executable and registers each of its tests with CTest.
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+function(pelvane_add_gtest name)
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    PELVANE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  set(props "")
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  if(ARG_ENVIRONMENT)
+    list(APPEND props ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props} TIMEOUT 300)
+endfunction()

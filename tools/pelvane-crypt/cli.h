@@ -1,0 +1,62 @@
+// Shared conventions of pelvane-crypt's subcommands: option parsing, standard input and output.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pelvane::crypt {
+
+// A command line that does not fit the subcommand; exits with status 2.
+class UsageError : public std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// "--name value" options and "--flag" switches of one subcommand. Unknown options, missing
+// values and repeated options are usage errors.
+class Options {
+ public:
+  Options(const std::vector<std::string>& args, const std::set<std::string>& valued,
+          const std::set<std::string>& flags);
+
+  bool Has(const std::string& name) const { return values_.count(name) > 0; }
+  std::optional<std::string> Value(const std::string& name) const;
+  std::string Required(const std::string& name) const;
+  // A decimal integer option; absent gives fallback.
+  long long Integer(const std::string& name, long long fallback) const;
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+// All of standard input, as bytes.
+std::string ReadStdin();
+
+// Reads a whole file as bytes; a failure throws pelvane::Exception naming the file.
+std::string ReadFile(const std::string& path);
+
+// Writes the result bytes to standard output, followed by a newline only when standard
+// output is a terminal.
+void WriteResult(const std::string& bytes);
+
+// A subcommand: its name, a one-line summary and its runner (returns the exit status).
+struct Command {
+  const char* name;
+  const char* summary;
+  const char* usage;
+  int (*run)(const std::vector<std::string>& args);
+};
+
+// Each cmd_*.cpp defines one of these.
+extern const Command kEncodeCommand;
+extern const Command kDecodeCommand;
+extern const Command kHashCommand;
+extern const Command kCipherCommand;
+extern const Command kRsaCommand;
+extern const Command kFrameCommand;
+extern const Command kEnvelopeCommand;
+
+}  // namespace pelvane::crypt
