@@ -1,0 +1,28 @@
+// Word loads shared by the compression functions.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace pelvane::hash_internal {
+
+inline std::uint32_t ByteSwap32(std::uint32_t v) {
+  return __builtin_bswap32(v);
+}
+
+inline std::uint32_t LoadLittleEndian32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::big) v = ByteSwap32(v);
+  return v;
+}
+
+inline std::uint32_t LoadBigEndian32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::little) v = ByteSwap32(v);
+  return v;
+}
+
+}  // namespace pelvane::hash_internal
