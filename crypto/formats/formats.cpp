@@ -97,10 +97,8 @@ std::string_view InputView(const void* data, std::int32_t length) {
 
 enum class Direction { kEncode, kDecode };
 
-std::string Convert(const void* data, std::int32_t length, int identifier, Direction direction) {
-  if (data == nullptr || identifier == 0) return {};
-  const std::string_view input = InputView(data, length);
-  if (input.empty()) return {};
+std::string Convert(std::string_view input, int identifier, Direction direction) {
+  if (input.data() == nullptr || identifier == 0 || input.empty()) return {};
   const TStringFormatClass format = FindFormat(identifier);
   if (format == nullptr) {
     throw EStringFormat(
@@ -120,11 +118,21 @@ std::string Convert(const void* data, std::int32_t length, int identifier, Direc
 // ---- entry points and registry ----
 
 std::string StrToFormat(const void* data, std::int32_t length, int identifier) {
-  return Convert(data, length, identifier, Direction::kEncode);
+  if (data == nullptr) return {};
+  return Convert(InputView(data, length), identifier, Direction::kEncode);
 }
 
 std::string FormatToStr(const void* text, std::int32_t length, int identifier) {
-  return Convert(text, length, identifier, Direction::kDecode);
+  if (text == nullptr) return {};
+  return Convert(InputView(text, length), identifier, Direction::kDecode);
+}
+
+std::string StrToFormat(std::string_view data, int identifier) {
+  return Convert(data, identifier, Direction::kEncode);
+}
+
+std::string FormatToStr(std::string_view text, int identifier) {
+  return Convert(text, identifier, Direction::kDecode);
 }
 
 void RegisterFormats(std::initializer_list<TStringFormatClass> classes) {
@@ -170,6 +178,7 @@ std::string TStringFormat::EncodeText(std::string_view data) const {
 }
 
 std::string TStringFormat::DisplayName() const {
+  if (this == Class()) return "copy Input to Output";
   const std::string_view name = ClassName();
   const std::size_t underscore = name.find('_');
   if (underscore == std::string_view::npos) return std::string(name);

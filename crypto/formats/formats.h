@@ -27,12 +27,9 @@ inline constexpr int kFormatXX = 22616;
 std::string StrToFormat(const void* data, std::int32_t length, int identifier);
 std::string FormatToStr(const void* text, std::int32_t length, int identifier);
 
-inline std::string StrToFormat(std::string_view data, int identifier) {
-  return StrToFormat(data.data(), static_cast<std::int32_t>(data.size()), identifier);
-}
-inline std::string FormatToStr(std::string_view text, int identifier) {
-  return FormatToStr(text.data(), static_cast<std::int32_t>(text.size()), identifier);
-}
+// The same for a byte string of any length (its size is the count; zero bytes are data).
+std::string StrToFormat(std::string_view data, int identifier);
+std::string FormatToStr(std::string_view text, int identifier);
 
 // The copy format (identifier 1) and the base of every format class.
 class TStringFormat {
@@ -47,7 +44,9 @@ class TStringFormat {
   // Class-level operations, in slot order.
   virtual std::string DecodeText(std::string_view text) const;
   virtual std::string EncodeText(std::string_view data) const;
-  // The class name from the character after the first "_" on, or the whole class name.
+  // "copy Input to Output" for TStringFormat itself; for a derived class that does not
+  // override it, the class name from the character after the first "_" on, or the whole
+  // class name if it has none.
   virtual std::string DisplayName() const;
   virtual int Identifier() const { return kFormatCopy; }
   // Whether the input may be converted in the given direction.
