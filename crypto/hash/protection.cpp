@@ -13,8 +13,14 @@
 
 namespace pelvane {
 
+using streams::EStreamError;
+using streams::TFileStream;
+using streams::TMemoryStream;
+
 // ---------------------------------------------------------------------------------------------
 // Streams
+
+namespace streams {
 
 void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
   if (count > 0 && Write(buffer, count) != count) throw EStreamError("Stream write error");
@@ -131,6 +137,8 @@ void TFileStream::Truncate() {
   if (ec) throw EStreamError("Stream write error");
 }
 
+}  // namespace streams
+
 // ---------------------------------------------------------------------------------------------
 // Time-seeded scramble
 
@@ -182,7 +190,7 @@ void TProtection::ProcessChunk(void* buffer, std::size_t size, TProtectionAction
   if (protection_) protection_->ProcessChunk(buffer, size, action);
 }
 
-void TProtection::ProcessStream(TStream* source, TStream* dest, std::int64_t size,
+void TProtection::ProcessStream(streams::TStream* source, streams::TStream* dest, std::int64_t size,
                                 TProtectionAction action) {
   if (source == nullptr) return;
   if (dest == nullptr) dest = source;

@@ -21,6 +21,10 @@
 
 namespace pelvane {
 
+// The streams the protection base works on live in their own namespace, apart from the
+// messaging layer's memory stream and the application's file errors.
+namespace streams {
+
 // A stream that cannot be read, written or positioned as asked.
 class EStreamError : public Exception {
   using Exception::Exception;
@@ -108,6 +112,8 @@ class TFileStream final : public TStream {
   std::int64_t position_ = 0;
 };
 
+}  // namespace streams
+
 // ---------------------------------------------------------------------------------------------
 // Actions
 
@@ -185,7 +191,7 @@ class TProtection {
   // otherwise each piece is written to dest (the source itself when dest is null) at the
   // running write position. A null source does nothing. FinishAction runs also when a piece
   // fails; the failure then propagates.
-  virtual void ProcessStream(TStream* source, TStream* dest, std::int64_t size,
+  virtual void ProcessStream(streams::TStream* source, streams::TStream* dest, std::int64_t size,
                              TProtectionAction action);
 
   // Processes the whole source file; into a separate destination file when the names differ

@@ -1,9 +1,39 @@
+// pelvane-crypt hash --algorithm NAME [--format ID]: the digest of standard input through a
+// hash manager, as text in a string format (upper-case hexadecimal by default).
+#include <climits>
+
+#include "crypto/formats/formats.h"
+#include "crypto/hash/hash_manager.h"
 #include "tools/pelvane-crypt/cli.h"
-#include "tools/pelvane-crypt/stub.h"
 
 namespace pelvane::crypt {
 
-const Command kHashCommand = {"hash", "Digest of standard input", "--algorithm NAME [--format ID]",
-                                [](const std::vector<std::string>&) { return NotAvailable("hash"); }};
+namespace {
+
+int RunHash(const std::vector<std::string>& args) {
+  const Options options(args, {"algorithm", "format"}, {});
+  const std::string algorithm = options.Required("algorithm");
+  const long long format = options.Integer("format", kFormatHex);
+  if (format < INT_MIN || format > INT_MAX) {
+    throw UsageError("option --format needs a format identifier, not " + std::to_string(format));
+  }
+  THashManager manager;
+  manager.SetAlgorithm(algorithm);
+  manager.CalcString(ReadStdin());
+  WriteResult(manager.DigestString(static_cast<int>(format)));
+  return 0;
+}
+
+}  // namespace
+
+const Command kHashCommand = {
+    "hash", "Digest of standard input",
+    "--algorithm NAME [--format ID]\n"
+    "  Digests standard input and writes the digest as text (ID 16, upper-case hexadecimal,\n"
+    "  when not given). NAME: a description such as \"Message Digest 5\", \"Secure Hash\n"
+    "  Algorithm\" (FIPS 180, no rotation) or \"Secure Hash Algorithm 1\", or a short name\n"
+    "  such as MD4, MD5, SHA, SHA1, RipeMD128, RipeMD160, RipeMD256, RipeMD320 (any letter\n"
+    "  case). An unknown name selects Ripe Message Digest 256.",
+    RunHash};
 
 }  // namespace pelvane::crypt

@@ -16,6 +16,11 @@
 namespace pelvane {
 namespace {
 
+using streams::EFOpenError;
+using streams::EStreamError;
+using streams::TMemoryStream;
+using streams::TStream;
+
 std::string Pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i)
