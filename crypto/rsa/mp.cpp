@@ -135,110 +135,117 @@ void ModSig(MpDigit* a, const MpDigit* u, std::size_t un, const MpDigit* m, std:
 
 // ---- Montgomery arithmetic on 64-bit limbs (odd moduli) ----
 //
-// Numbers are nl limbs; N > 0 fixes the limb count at compile time for the common key sizes,
-// N == 0 takes it from the argument.
+// Numbers are n limbs; N > 0 fixes the limb count at compile time for the common key sizes
+// (the loops then unroll), N == 0 takes it from the argument. Products are formed column by
+// column into a three-limb accumulator (c2:c1:c0), which keeps the carry chains short.
 
+// (c2:c1:c0) += a * b
+inline void MulAcc(u64& c0, u64& c1, u64& c2, u64 a, u64 b) {
+  const u128 p = static_cast<u128>(a) * b;
+  const u128 s = ((static_cast<u128>(c1) << 64) | c0) + p;
+  c2 += s < p ? 1 : 0;
+  c0 = static_cast<u64>(s);
+  c1 = static_cast<u64>(s >> 64);
+}
+
+// (c2:c1:c0) += 2 a b
+inline void MulAcc2(u64& c0, u64& c1, u64& c2, u64 a, u64 b) {
+  const u128 p = static_cast<u128>(a) * b;
+  const u128 acc = (static_cast<u128>(c1) << 64) | c0;
+  u128 s = acc + p;
+  c2 += s < p ? 1 : 0;
+  const u128 s2 = s + p;
+  c2 += s2 < p ? 1 : 0;
+  c0 = static_cast<u64>(s2);
+  c1 = static_cast<u64>(s2 >> 64);
+}
+
+// t (2 n limbs) := a * b
 template <int N>
 inline void MulFull(u64* t, const u64* a, const u64* b, int nd) {
   const int n = N > 0 ? N : nd;
-  {
-    const u64 a0 = a[0];
-    u64 c = 0;
-    for (int j = 0; j < n; ++j) {
-      const u128 p = static_cast<u128>(a0) * b[j] + c;
-      t[j] = static_cast<u64>(p);
-      c = static_cast<u64>(p >> 64);
-    }
-    t[n] = c;
+  u64 c0 = 0, c1 = 0, c2 = 0;
+#pragma GCC unroll 64
+  for (int k = 0; k < 2 * n - 1; ++k) {
+    const int lo = k < n ? 0 : k - n + 1;
+    const int hi = k < n ? k : n - 1;
+#pragma GCC unroll 32
+    for (int i = lo; i <= hi; ++i)
+      MulAcc(c0, c1, c2, a[i], b[k - i]);
+    t[k] = c0;
+    c0 = c1;
+    c1 = c2;
+    c2 = 0;
   }
-  for (int i = 1; i < n; ++i) {
-    const u64 ai = a[i];
-    u64 c = 0;
-    u64* row = t + i;
-    for (int j = 0; j < n; ++j) {
-      const u128 p = static_cast<u128>(ai) * b[j] + row[j] + c;
-      row[j] = static_cast<u64>(p);
-      c = static_cast<u64>(p >> 64);
-    }
-    row[n] = c;
-  }
+  t[2 * n - 1] = c0;
 }
 
+// t (2 n limbs) := a * a, each cross product formed once.
 template <int N>
 inline void SqrFull(u64* t, const u64* a, int nd) {
   const int n = N > 0 ? N : nd;
-  // Cross products a[i] * a[j], i < j, once.
-  t[0] = 0;
-  t[2 * n - 1] = 0;
-  if (n == 1) {
-    t[1] = 0;
-  } else {
-    {
-      const u64 a0 = a[0];
-      u64 c = 0;
-      for (int j = 1; j < n; ++j) {
-        const u128 p = static_cast<u128>(a0) * a[j] + c;
-        t[j] = static_cast<u64>(p);
-        c = static_cast<u64>(p >> 64);
-      }
-      t[n] = c;
-    }
-    for (int i = 1; i < n - 1; ++i) {
-      const u64 ai = a[i];
-      u64 c = 0;
-      u64* row = t + i;
-      for (int j = i + 1; j < n; ++j) {
-        const u128 p = static_cast<u128>(ai) * a[j] + row[j] + c;
-        row[j] = static_cast<u64>(p);
-        c = static_cast<u64>(p >> 64);
-      }
-      row[n] = c;
-    }
+  u64 c0 = 0, c1 = 0, c2 = 0;
+#pragma GCC unroll 64
+  for (int k = 0; k < 2 * n - 1; ++k) {
+    const int lo = k < n ? 0 : k - n + 1;
+    const int hi = k < n ? k : n - 1;
+    const int end = (k + 1) / 2 < hi + 1 ? (k + 1) / 2 : hi + 1;  // i < k - i, i <= hi
+#pragma GCC unroll 32
+    for (int i = lo; i < end; ++i)
+      MulAcc2(c0, c1, c2, a[i], a[k - i]);
+    if (k % 2 == 0) MulAcc(c0, c1, c2, a[k / 2], a[k / 2]);
+    t[k] = c0;
+    c0 = c1;
+    c1 = c2;
+    c2 = 0;
   }
-  // Double them and add the squares a[i]^2.
-  u64 top = 0;
-  u64 carry = 0;
-  for (int i = 0; i < n; ++i) {
-    const u64 lo_in = t[2 * i];
-    const u64 hi_in = t[2 * i + 1];
-    const u64 lo2 = (lo_in << 1) | top;
-    const u64 hi2 = (hi_in << 1) | (lo_in >> 63);
-    top = hi_in >> 63;
-    const u128 sq = static_cast<u128>(a[i]) * a[i];
-    u128 s = static_cast<u128>(lo2) + static_cast<u64>(sq) + carry;
-    t[2 * i] = static_cast<u64>(s);
-    s = static_cast<u128>(hi2) + static_cast<u64>(sq >> 64) + static_cast<u64>(s >> 64);
-    t[2 * i + 1] = static_cast<u64>(s);
-    carry = static_cast<u64>(s >> 64);
-  }
+  t[2 * n - 1] = c0;
 }
 
-// r := t * 2^(-64 n) mod m for t of 2 n limbs below m * 2^(64 n); t is destroyed.
+// r := t * 2^(-64 n) mod m for t of 2 n limbs below m * 2^(64 n); minv = -m^(-1) mod 2^64.
+// q (n limbs) is scratch.
 template <int N>
-inline void Redc(u64* r, u64* t, const u64* m, u64 minv, int nd) {
+inline void Redc(u64* r, const u64* t, const u64* m, u64 minv, u64* q, int nd) {
   const int n = N > 0 ? N : nd;
-  u64 hi = 0;
+  u64 c0 = 0, c1 = 0, c2 = 0;
+#pragma GCC unroll 32
   for (int i = 0; i < n; ++i) {
-    const u64 mq = t[i] * minv;
-    u64 c = 0;
-    u64* row = t + i;
-    for (int j = 0; j < n; ++j) {
-      const u128 p = static_cast<u128>(mq) * m[j] + row[j] + c;
-      row[j] = static_cast<u64>(p);
-      c = static_cast<u64>(p >> 64);
-    }
-    const u128 s = static_cast<u128>(row[n]) + c + hi;
-    row[n] = static_cast<u64>(s);
-    hi = static_cast<u64>(s >> 64);
+#pragma GCC unroll 32
+    for (int j = 0; j < i; ++j)
+      MulAcc(c0, c1, c2, q[j], m[i - j]);
+    const u128 s = static_cast<u128>(c0) + t[i];
+    c0 = static_cast<u64>(s);
+    const u128 s1 = static_cast<u128>(c1) + static_cast<u64>(s >> 64);
+    c1 = static_cast<u64>(s1);
+    c2 += static_cast<u64>(s1 >> 64);
+    q[i] = c0 * minv;
+    MulAcc(c0, c1, c2, q[i], m[0]);  // clears c0
+    c0 = c1;
+    c1 = c2;
+    c2 = 0;
   }
-  const u64* res = t + n;
-  // Subtract m once when the result is at or above it.
-  bool ge = hi != 0;
+#pragma GCC unroll 32
+  for (int i = n; i < 2 * n; ++i) {
+#pragma GCC unroll 32
+    for (int j = i - n + 1; j < n; ++j)
+      MulAcc(c0, c1, c2, q[j], m[i - j]);
+    const u128 s = static_cast<u128>(c0) + t[i];
+    c0 = static_cast<u64>(s);
+    const u128 s1 = static_cast<u128>(c1) + static_cast<u64>(s >> 64);
+    c1 = static_cast<u64>(s1);
+    c2 += static_cast<u64>(s1 >> 64);
+    r[i - n] = c0;
+    c0 = c1;
+    c1 = c2;
+    c2 = 0;
+  }
+  // The result is below 2 m; subtract m once when it is at or above it.
+  bool ge = c0 != 0;
   if (!ge) {
     ge = true;
     for (int i = n; i-- > 0;) {
-      if (res[i] != m[i]) {
-        ge = res[i] > m[i];
+      if (r[i] != m[i]) {
+        ge = r[i] > m[i];
         break;
       }
     }
@@ -246,14 +253,10 @@ inline void Redc(u64* r, u64* t, const u64* m, u64 minv, int nd) {
   if (ge) {
     u64 borrow = 0;
     for (int i = 0; i < n; ++i) {
-      const u64 x = res[i];
-      const u64 d = x - m[i] - borrow;
+      const u64 x = r[i];
+      r[i] = x - m[i] - borrow;
       borrow = (x < m[i] || (x == m[i] && borrow)) ? 1 : 0;
-      r[i] = d;
     }
-  } else {
-    for (int i = 0; i < n; ++i)
-      r[i] = res[i];
   }
 }
 
@@ -262,18 +265,19 @@ struct Mont {
   u64 minv;
   int n;
   u64* scratch;  // 2 n limbs
+  u64* q;        // n limbs
 };
 
 template <int N>
 struct MontOps {
   const Mont& c;
-  void Mul(u64* r, const u64* a, const u64* b) const {
+  __attribute__((noinline)) void Mul(u64* r, const u64* a, const u64* b) const {
     MulFull<N>(c.scratch, a, b, c.n);
-    Redc<N>(r, c.scratch, c.m, c.minv, c.n);
+    Redc<N>(r, c.scratch, c.m, c.minv, c.q, c.n);
   }
-  void Sqr(u64* r, const u64* a) const {
+  __attribute__((noinline)) void Sqr(u64* r, const u64* a) const {
     SqrFull<N>(c.scratch, a, c.n);
-    Redc<N>(r, c.scratch, c.m, c.minv, c.n);
+    Redc<N>(r, c.scratch, c.m, c.minv, c.q, c.n);
   }
 };
 
@@ -357,7 +361,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
              std::size_t k) {
   const int nl = static_cast<int>((k + 1) / 2);
   u64 ml[kLimbs], xl[kLimbs], acc[kLimbs], tmp[kLimbs];
-  u64 scratch[2 * kLimbs + 1];
+  u64 scratch[2 * kLimbs + 1], qbuf[kLimbs];
   u64 table[16 * kLimbs];
   MpDigit r1[2 * kLimbs + 1], r2[kMax];
   MpDigit prod[kMax2];
@@ -373,7 +377,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   u64 inv = ml[0];
   for (int i = 0; i < 5; ++i)
     inv *= 2 - ml[0] * inv;
-  const Mont c{ml, ~inv + 1, nl, scratch};
+  const Mont c{ml, ~inv + 1, nl, scratch, qbuf};
 
   // R mod m with R = 2^(64 nl), then R^2 mod m, both by division.
   const std::size_t rdig = 2 * static_cast<std::size_t>(nl);  // R = 2^(32 rdig)
@@ -408,9 +412,6 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
     case 16:
       SlidingPow<u64>(MontOps<16>{c}, acc, xl, e, bits, table, nl, tmp);
       break;
-    case 32:
-      SlidingPow<u64>(MontOps<32>{c}, acc, xl, e, bits, table, nl, tmp);
-      break;
     default:
       SlidingPow<u64>(MontOps<0>{c}, acc, xl, e, bits, table, nl, tmp);
       break;
@@ -420,7 +421,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
     scratch[i] = acc[i];
   for (int i = nl; i < 2 * nl; ++i)
     scratch[i] = 0;
-  Redc<0>(tmp, scratch, ml, c.minv, nl);
+  Redc<0>(tmp, scratch, ml, c.minv, qbuf, nl);
   for (std::size_t i = 0; i < k; ++i) {
     const u64 limb = tmp[i / 2];
     a[i] = static_cast<MpDigit>(i % 2 == 0 ? limb : limb >> 32);
@@ -432,6 +433,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   Wipe(r1, rdig + 1);
   Wipe(r2, k);
   Wipe(prod, 2 * k);
+  Wipe(qbuf, nl);
   Wipe(ml, nl);
 }
 
