@@ -160,6 +160,24 @@ TEST(MpDifferential, ModPowMatchesGmp) {
   }
 }
 
+// Key-sized moduli (512, 1024, 2048 bits and neighbours) with exponents as long as the
+// modulus, as RSA uses them.
+TEST(MpDifferential, ModPowKeySizesMatchGmp) {
+  Gen g(10);
+  for (std::size_t mn : {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
+    for (int rep = 0; rep < 3; ++rep) {
+      Num m = g.Number(mn, true), x = g.Number(mn), e = g.Number(mn);
+      m[0] |= 1;
+      if (mn == 1 && m[0] == 1) m[0] = 0xFFFFFFFBu;
+      Num a(mn, 0);
+      MpModPow(a.data(), x.data(), e.data(), mn, m.data(), mn);
+      Z zx(x), ze(e), zm(m), za;
+      mpz_powm(za.get(), zx.get(), ze.get(), zm.get());
+      ASSERT_EQ(a, za.Digits(mn)) << "mn=" << mn;
+    }
+  }
+}
+
 TEST(MpDifferential, ModMulMatchesGmp) {
   Gen g(5);
   for (int iter = 0; iter < 300; ++iter) {
