@@ -1,0 +1,61 @@
+#include "crypto/cipher/cipher_registry.h"
+
+#include "crypto/cipher/blowfish.h"
+#include "crypto/cipher/des.h"
+#include "crypto/hash/class_registry.h"
+
+namespace pelvane {
+namespace {
+
+ClassRegistry& Registry() {
+  static ClassRegistry registry = [] {
+    ClassRegistry r;
+    const auto add = [&r](TCipherClassRef cls, std::string_view description) {
+      r.Register(cls, cls->ClassName(), description, "");
+    };
+    add(TCipher_Blowfish::StaticClass(), "");
+    add(TCipher_1DES::StaticClass(), "DES Single 8byte");
+    add(TCipher_2DES::StaticClass(), "DES Double 8byte");
+    add(TCipher_2DDES::StaticClass(), "DES Double 16byte");
+    add(TCipher_3DES::StaticClass(), "DES Triple 8byte");
+    add(TCipher_3DDES::StaticClass(), "DES Triple 16byte");
+    add(TCipher_3TDES::StaticClass(), "DES Triple 24byte");
+    return r;
+  }();
+  return registry;
+}
+
+}  // namespace
+
+bool RegisterCipher(TCipherClassRef cls, std::string_view description, std::string_view note) {
+  if (cls == nullptr) return false;
+  return Registry().Register(cls, cls->ClassName(), description, note);
+}
+
+bool UnregisterCipher(TCipherClassRef cls) {
+  return Registry().Unregister(cls);
+}
+
+TCipherClassRef FindCipherClass(std::string_view name) {
+  return static_cast<TCipherClassRef>(Registry().Find(name));
+}
+
+std::string CipherClassName(TCipherClassRef cls) {
+  if (cls == nullptr) return std::string();
+  return Registry().Name(cls, cls->ClassName());
+}
+
+std::string CipherClassEntryText(TCipherClassRef cls) {
+  const std::string* text = Registry().EntryText(cls);
+  return text ? *text : std::string();
+}
+
+std::vector<TCipherRegistryEntry> CipherRegistryEntries() {
+  std::vector<TCipherRegistryEntry> out;
+  for (const ClassRegistry::Entry& e : Registry().Entries()) {
+    out.push_back({static_cast<TCipherClassRef>(e.cls), e.text});
+  }
+  return out;
+}
+
+}  // namespace pelvane
