@@ -1,0 +1,90 @@
+#include "app/session/customer.h"
+
+#include <utility>
+
+#include "crypto/exception.h"
+#include "crypto/formats/charset.h"
+#include "crypto/hash/hash_manager.h"
+#include "crypto/secure.h"
+
+namespace pelvane {
+
+std::string CustomerFirstName;
+std::string CustomerSurname;
+std::string CustomerBirthNumber;
+std::string CustomerDigest;
+std::string BankHost;
+std::string GatewayHost;
+std::string MerchantHost;
+
+Identification::~Identification() {
+  SecureWipe(password);
+}
+
+namespace {
+
+// Windows-1250 labels of the dialog's fields, as the error message names them.
+constexpr std::string_view kFirstNameLabel = "Jm\xE9no";
+constexpr std::string_view kSurnameLabel = "P\xF8\xEDjmen\xED";
+constexpr std::string_view kBirthNumberLabel = "Rodn\xE9 \xE8\xEDslo";
+constexpr std::string_view kPasswordLabel = "Heslo";
+constexpr std::string_view kBankLabel = "URL Banky";
+
+std::string FieldToCp1250(std::string_view utf8, std::string_view label) {
+  try {
+    return Utf8ToCp1250(utf8);
+  } catch (const EConvertError&) {
+    // "Pole "<label>" obsahuje znak, který nelze zapsat v kódování Windows-1250"
+    throw EConvertError("Pole \"" + std::string(label) +
+                        "\" obsahuje znak, kter\xFD nelze zapsat v k\xF3"
+                        "dov\xE1n\xED "
+                        "Windows-1250");
+  }
+}
+
+}  // namespace
+
+Identification IdentificationFromUtf8(std::string_view first_name, std::string_view surname,
+                                      std::string_view birth_number, std::string_view password,
+                                      std::string_view bank_host) {
+  Identification id;
+  id.first_name = FieldToCp1250(first_name, kFirstNameLabel);
+  id.surname = FieldToCp1250(surname, kSurnameLabel);
+  id.birth_number = FieldToCp1250(birth_number, kBirthNumberLabel);
+  id.password = FieldToCp1250(password, kPasswordLabel);
+  id.bank_host = FieldToCp1250(bank_host, kBankLabel);
+  return id;
+}
+
+std::string IdentificationText(const Identification& id) {
+  return id.first_name + ' ' + id.surname + ' ' + id.birth_number + ' ' + id.password;
+}
+
+std::string ComputeCustomerDigest(const Identification& id) {
+  THashManager hash;
+  hash.SetAlgorithm("Secure Hash Algorithm");
+  WipedString text(IdentificationText(id));
+  hash.CalcString(*text);
+  return hash.DigestString(kFormatHex);
+}
+
+void AcceptIdentification(const Identification& id) {
+  std::string digest = ComputeCustomerDigest(id);
+  SecureWipe(CustomerDigest);
+  CustomerDigest = std::move(digest);
+  CustomerFirstName = id.first_name;
+  CustomerSurname = id.surname;
+  CustomerBirthNumber = id.birth_number;
+  BankHost = id.bank_host;
+}
+
+void ReleaseCustomerGlobals() noexcept {
+  SecureWipe(CustomerDigest);
+  for (std::string* text : {&CustomerFirstName, &CustomerSurname, &CustomerBirthNumber, &BankHost,
+                            &GatewayHost, &MerchantHost}) {
+    text->clear();
+    text->shrink_to_fit();
+  }
+}
+
+}  // namespace pelvane
