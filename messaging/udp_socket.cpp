@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QAbstractEventDispatcher>
+#include <QDebug>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -30,6 +31,11 @@ std::atomic<int>& LookupTimeout() noexcept {
   return timeout;
 }
 
+TUDPSocket::TEventErrorHandler& EventErrorHandler() {
+  static TUDPSocket::TEventErrorHandler handler;
+  return handler;
+}
+
 sockaddr_in MakeAddress(std::uint32_t address_network_order, int port) noexcept {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -46,6 +52,10 @@ int TUDPSocket::LookupTimeoutMs() noexcept {
 
 void TUDPSocket::SetLookupTimeoutMs(int milliseconds) noexcept {
   LookupTimeout().store(milliseconds < 0 ? 0 : milliseconds);
+}
+
+void TUDPSocket::SetEventErrorHandler(TEventErrorHandler handler) {
+  EventErrorHandler() = std::move(handler);
 }
 
 TUDPSocket::TUDPSocket() {
@@ -94,9 +104,8 @@ void TUDPSocket::Loaded() {
   // send.
   if (!notifier_ && QAbstractEventDispatcher::instance() != nullptr) {
     notifier_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
-      if (initialized_) ReceiveDatagram();
-    });
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { OnReadNotification(); });
   }
 }
 
@@ -187,6 +196,8 @@ void TUDPSocket::SendStream(TMemoryStream& stream) {
     ++attempts;
   }
   if (stream.Size() > kMaxDatagram) throw UDPSockError("Datagram too large");
+  // A component whose socket could not be replaced has nothing to send with.
+  if (socket_ < 0) CheckSocketError(EBADF);
 
   ResolveRemoteHost();
   if (remote_address_ == 0) throw UDPSockError("Null Remote Address");
@@ -207,6 +218,28 @@ void TUDPSocket::SendStream(TMemoryStream& stream) {
 void TUDPSocket::ReadStream(TMemoryStream& stream) {
   stream.WriteBuffer(receive_buffer_.data(), received_count_);
   stream.SetPosition(0);
+}
+
+void TUDPSocket::OnReadNotification() noexcept {
+  if (!initialized_) return;
+  std::string failure;
+  try {
+    ReceiveDatagram();
+    return;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "Unknown error in a datagram handler";
+  }
+  try {
+    if (EventErrorHandler()) {
+      EventErrorHandler()(failure);
+      return;
+    }
+  } catch (...) {
+    // The reporter failed as well; fall back to the warning output.
+  }
+  qWarning("%s", failure.c_str());
 }
 
 void TUDPSocket::ReceiveDatagram() {

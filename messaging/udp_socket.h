@@ -95,7 +95,8 @@ class TUDPSocket {
   // Throws: Exception "Invalid stream" for an empty stream (OnStreamInvalid gets one chance to
   // fill it); UDPSockError "Datagram too large" above kMaxDatagram bytes; UDPSockError "Host
   // Lookup Canceled" when the name does not resolve; UDPSockError "Null Remote Address" for
-  // address 0. Nothing is sent in these cases.
+  // address 0; UDPSockError "Unknown Error No. 9" when SetLocalPort failed to create a socket.
+  // Nothing is sent in these cases.
   void SendStream(TMemoryStream& stream);
 
   // Writes the last received datagram at the stream's position and rewinds the stream.
@@ -105,6 +106,12 @@ class TUDPSocket {
   // The process-wide limit on a name lookup's wait, in milliseconds.
   static int LookupTimeoutMs() noexcept;
   static void SetLookupTimeoutMs(int milliseconds) noexcept;
+
+  // Receives failures that escape an event handler run from the event loop (OnDataReceived and
+  // whatever it calls): exceptions must not unwind through the event loop. The message is the
+  // exception's text. Without a handler the message goes to Qt's warning output. Process-wide.
+  using TEventErrorHandler = std::function<void(const std::string& message)>;
+  static void SetEventErrorHandler(TEventErrorHandler handler);
 
   TOnReceive OnDataReceived;
   TNotifyEvent OnDataSend;
@@ -122,6 +129,7 @@ class TUDPSocket {
   [[noreturn]] void CheckSocketError(int error);
   void ReportStatus(int level, const std::string& text);
   void ReceiveDatagram();
+  void OnReadNotification() noexcept;
 
   std::array<char, kMaxDatagram> receive_buffer_{};
   int received_count_ = 0;

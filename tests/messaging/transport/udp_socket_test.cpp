@@ -185,6 +185,26 @@ TEST(UdpSocket, ArrivalsAreHandledWhileALookupWaits) {
   EXPECT_EQ(rx.arrivals[0].bytes, "meanwhile");
 }
 
+TEST(UdpSocket, FailureInAHandlerIsReportedAndReceivingGoesOn) {
+  std::vector<std::string> reported;
+  TUDPSocket::SetEventErrorHandler(
+      [&](const std::string& message) { reported.push_back(message); });
+  Receiver rx;
+  rx.socket.OnDataReceived = [&](TUDPSocket& s, int, const std::string&) {
+    TMemoryStream m;
+    s.ReadStream(m);  // a datagram that is too long fails here, inside the handler
+    rx.arrivals.push_back(Arrival{});
+    rx.arrivals.back().bytes = m.Bytes();
+  };
+  RawUdp peer;
+  peer.SendTo(rx.Port(), std::string(3000, 'x'));
+  peer.SendTo(rx.Port(), "next");
+  ASSERT_TRUE(rx.WaitFor(1));
+  EXPECT_EQ(rx.arrivals[0].bytes, "next");
+  EXPECT_EQ(reported, std::vector<std::string>{"Stream write error"});
+  TUDPSocket::SetEventErrorHandler(nullptr);
+}
+
 struct RefusedHost {
   std::string host;
   std::string message;
@@ -393,6 +413,16 @@ TEST(UdpSocket, ReportLevelFiltersStatusReports) {
     ASSERT_EQ(socket_errors.size(), 1u);
     EXPECT_EQ(socket_errors[0].first, EMFILE);
     EXPECT_EQ(socket_errors[0].second, error_message);
+
+    // Without a socket nothing can be sent, and the caller learns so.
+    try {
+      Send(s, "lost");
+      ADD_FAILURE() << "no error";
+    } catch (const UDPSockError& e) {
+      EXPECT_EQ(e.Message(), "Unknown Error No. " + std::to_string(EBADF));
+    }
+    EXPECT_EQ(socket_errors.size(), 2u);
+    EXPECT_FALSE(peer.Receive(50));
   }
 }
 
