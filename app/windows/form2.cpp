@@ -84,7 +84,9 @@ TForm2::TForm2(std::string first_argument, QWidget* parent)
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
   BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
   BitBtn2->setGeometry(240, 80, 137, 25);
-  BitBtn2->setAutoDefault(false);
+  // While "Zrušit" has the focus, Enter presses it (as on any focused button); in every field
+  // Enter presses OK.
+  BitBtn2->setAutoDefault(true);
 
   QWidget* order[] = {Edit1, Edit2, Edit3, Edit6, Edit5, BitBtn1, BitBtn2};
   for (QWidget* w : order)
