@@ -7,6 +7,10 @@
 
 namespace pelvane::hash_internal {
 
+// SHA and SHA-1 use the processor's SHA extensions where it has them. Tests and benchmarks
+// set this to false to run the portable code instead.
+extern bool g_sha_use_extensions;
+
 inline std::uint32_t ByteSwap32(std::uint32_t v) {
   return __builtin_bswap32(v);
 }

@@ -5,6 +5,12 @@
 #include "crypto/hash/hash.h"
 #include "crypto/hash/hash_internal.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define PELVANE_SHA_NI 1
+#endif
+
 namespace pelvane {
 
 namespace {
@@ -95,9 +101,118 @@ void CompressPortable(std::uint32_t* state, const std::uint8_t* data, std::size_
 #undef SHA_CH
 #undef SHA_STEP
 
+#ifdef PELVANE_SHA_NI
+
+// Whether the processor has the SHA extensions (and SSSE3 and SSE4.1, which the code below
+// also uses).
+bool HasShaExtensions() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = (c >> 9) & 1u, sse41 = (c >> 19) & 1u;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  const bool sha = (b >> 29) & 1u;
+  return ssse3 && sse41 && sha;
+}
+
+// Schedule group k + 4 from groups k to k + 3: W[t-16] ^ W[t-14] (sha1msg1), ^ W[t-8], then
+// the W[t-3] term, with SHA-1's rotation (sha1msg2) or without it.
+template <bool kRotate>
+__attribute__((target("sha,ssse3,sse4.1"))) inline __m128i NextGroup(__m128i g0, __m128i g1,
+                                                                     __m128i g2, __m128i g3) {
+  const __m128i x = _mm_xor_si128(_mm_sha1msg1_epu32(g0, g1), g2);
+  if constexpr (kRotate) {
+    return _mm_sha1msg2_epu32(x, g3);
+  } else {
+    // The first three words take W[t-3] from the previous group, the last one from the first
+    // word of this group.
+    const __m128i w = _mm_xor_si128(x, _mm_slli_si128(g3, 4));
+    return _mm_xor_si128(w, _mm_srli_si128(w, 12));
+  }
+}
+
+// The same compression with the SHA extensions. The 80 steps run four at a time
+// (sha1rnds4); the schedule is computed four words at a time. Words travel in vector lanes
+// with the earliest word in the highest lane.
+template <bool kRotate>
+__attribute__((target("sha,ssse3,sse4.1"))) void CompressShaNi(std::uint32_t* state,
+                                                               const std::uint8_t* data,
+                                                               std::size_t count) {
+  const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
+  __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+  __m128i e0 = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+  for (; count > 0; --count, data += 64) {
+    const __m128i abcd_saved = abcd;
+    const __m128i e_saved = e0;
+    // Four schedule groups in a ring: after group k has been used, its slot receives group
+    // k + 4, which needs groups k to k + 3.
+    __m128i g0 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), byte_swap);
+    __m128i g1 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16)), byte_swap);
+    __m128i g2 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 32)), byte_swap);
+    __m128i g3 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 48)), byte_swap);
+    __m128i e = _mm_add_epi32(e0, g0);
+    __m128i previous = abcd;
+    abcd = _mm_sha1rnds4_epu32(abcd, e, 0);
+    g0 = NextGroup<kRotate>(g0, g1, g2, g3);
+#define PELVANE_SHA_GROUP(used, function)  \
+  e = _mm_sha1nexte_epu32(previous, used); \
+  previous = abcd;                         \
+  abcd = _mm_sha1rnds4_epu32(abcd, e, function)
+#define PELVANE_SHA_GROUP_NEXT(used, function, a, b, c) \
+  PELVANE_SHA_GROUP(used, function);                    \
+  used = NextGroup<kRotate>(used, a, b, c)
+    PELVANE_SHA_GROUP_NEXT(g1, 0, g2, g3, g0);  // group 1, then group 5
+    PELVANE_SHA_GROUP_NEXT(g2, 0, g3, g0, g1);
+    PELVANE_SHA_GROUP_NEXT(g3, 0, g0, g1, g2);
+    PELVANE_SHA_GROUP_NEXT(g0, 0, g1, g2, g3);  // group 4, then group 8
+    PELVANE_SHA_GROUP_NEXT(g1, 1, g2, g3, g0);
+    PELVANE_SHA_GROUP_NEXT(g2, 1, g3, g0, g1);
+    PELVANE_SHA_GROUP_NEXT(g3, 1, g0, g1, g2);
+    PELVANE_SHA_GROUP_NEXT(g0, 1, g1, g2, g3);  // group 8, then group 12
+    PELVANE_SHA_GROUP_NEXT(g1, 1, g2, g3, g0);
+    PELVANE_SHA_GROUP_NEXT(g2, 2, g3, g0, g1);
+    PELVANE_SHA_GROUP_NEXT(g3, 2, g0, g1, g2);
+    PELVANE_SHA_GROUP_NEXT(g0, 2, g1, g2, g3);  // group 12, then group 16
+    PELVANE_SHA_GROUP_NEXT(g1, 2, g2, g3, g0);
+    PELVANE_SHA_GROUP_NEXT(g2, 2, g3, g0, g1);
+    PELVANE_SHA_GROUP_NEXT(g3, 3, g0, g1, g2);  // group 15, then group 19
+    PELVANE_SHA_GROUP(g0, 3);                   // groups 16 to 19
+    PELVANE_SHA_GROUP(g1, 3);
+    PELVANE_SHA_GROUP(g2, 3);
+    PELVANE_SHA_GROUP(g3, 3);
+#undef PELVANE_SHA_GROUP_NEXT
+#undef PELVANE_SHA_GROUP
+    e0 = _mm_sha1nexte_epu32(previous, e_saved);
+    abcd = _mm_add_epi32(abcd, abcd_saved);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
+  state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e0, 3));
+}
+
+const bool kHasShaExtensions = HasShaExtensions();
+
+#endif  // PELVANE_SHA_NI
+
 }  // namespace
 
+namespace hash_internal {
+bool g_sha_use_extensions = true;
+}  // namespace hash_internal
+
 void THash_SHA::CompressBlocks(const std::uint8_t* data, std::size_t count) {
+#ifdef PELVANE_SHA_NI
+  if (kHasShaExtensions && hash_internal::g_sha_use_extensions) {
+    if (rotate_schedule_) {
+      CompressShaNi<true>(state_.data(), data, count);
+    } else {
+      CompressShaNi<false>(state_.data(), data, count);
+    }
+    return;
+  }
+#endif
   if (rotate_schedule_) {
     CompressPortable<true>(state_.data(), data, count);
   } else {

@@ -9,6 +9,7 @@
 
 #include "crypto/formats/formats.h"
 #include "crypto/hash/hash.h"
+#include "crypto/hash/hash_internal.h"
 #include "crypto/hash/hash_manager.h"
 
 namespace pelvane {
@@ -218,6 +219,27 @@ TEST(HashUpdate, ResetStartsOverAndDigestStaysUntilReset) {
     EXPECT_EQ(StrToFormat(first, kFormatHex), Hex(cls, "abc")) << cls->ClassName();
     EXPECT_EQ(h->DigestKey(), first) << "reading the digest twice";
   }
+}
+
+// SHA and SHA-1 have a second code path (the processor's SHA extensions); both must give the
+// same digests at every length. On processors without the extensions both runs take the
+// portable path.
+TEST(HashUpdate, ShaCodePathsAgree) {
+  std::string data;
+  for (int i = 0; i < 1000; ++i)
+    data += static_cast<char>(i * 13 + i / 7);
+  for (THashClassRef cls : {THash_SHA::StaticClass(), THash_SHA1::StaticClass()}) {
+    for (std::size_t length : {0u, 3u, 55u, 56u, 64u, 65u, 128u, 200u, 1000u}) {
+      hash_internal::g_sha_use_extensions = false;
+      const std::string portable = Hex(cls, data.substr(0, length));
+      hash_internal::g_sha_use_extensions = true;
+      EXPECT_EQ(Hex(cls, data.substr(0, length)), portable) << cls->ClassName() << " " << length;
+    }
+  }
+  hash_internal::g_sha_use_extensions = false;
+  EXPECT_EQ(Hex(THash_SHA::StaticClass(), "abc"), "0164B8A914CD2A5E74C4F7FF082C4D97F1EDF880");
+  EXPECT_EQ(Hex(THash_SHA1::StaticClass(), "abc"), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+  hash_internal::g_sha_use_extensions = true;
 }
 
 TEST(HashClasses, SizesAndParents) {
