@@ -7,12 +7,14 @@
 namespace pelvane {
 
 // One step: a := b + rotl(a + f(b, c, d) + word + constant, shift). The four functions are in
-// forms with fewer operations than the textbook ones but equal results.
+// forms with fewer operations (or shorter dependency chains) than the textbook ones but equal
+// results; G adds its two disjoint terms separately.
 #define MD5_F(a, b, c, d, word, shift, constant)          \
   a += ((d) ^ ((b) & ((c) ^ (d)))) + (word) + (constant); \
   a = std::rotl(a, shift) + (b)
-#define MD5_G(a, b, c, d, word, shift, constant)          \
-  a += ((c) ^ ((d) & ((b) ^ (c)))) + (word) + (constant); \
+#define MD5_G(a, b, c, d, word, shift, constant) \
+  a += (word) + (constant) + ((c) & ~(d));       \
+  a += (b) & (d);                                \
   a = std::rotl(a, shift) + (b)
 #define MD5_H(a, b, c, d, word, shift, constant) \
   a += ((b) ^ (c) ^ (d)) + (word) + (constant);  \
