@@ -27,12 +27,13 @@ void MakeSchedule(const std::uint8_t key[8], bool decrypt, std::uint32_t out[kSc
       const std::uint32_t bit = b <= 28 ? (c >> (28 - b)) & 1u : (d >> (56 - b)) & 1u;
       groups[i / 6] = (groups[i / 6] << 1) | bit;
     }
-    // Word 0 meets r: groups 1, 3, 5, 7; word 1 meets r rotated by 4: groups 2, 4, 6, 8.
+    // Word 0 meets r: groups 1, 3, 5, 7 in the low six bits of its bytes; word 1 holds groups
+    // 2, 4, 6, 8 at the same places of r rotated left by 4, so it is rotated right by 4.
     const std::uint32_t k0 = (groups[0] << 24) | (groups[2] << 16) | (groups[4] << 8) | groups[6];
     const std::uint32_t k1 = (groups[1] << 24) | (groups[3] << 16) | (groups[5] << 8) | groups[7];
     const int slot = decrypt ? 15 - round : round;
     out[2 * slot] = k0;
-    out[2 * slot + 1] = k1;
+    out[2 * slot + 1] = detail::Rotr(k1, 4);
   }
 }
 

@@ -108,12 +108,16 @@ inline void DeltaSwap(std::uint32_t& a, std::uint32_t& b, int shift, std::uint32
   a ^= t << shift;
 }
 
-// The round function: expansion, key addition, S-boxes and P, in the rotated layout.
+// The round function: expansion, key addition, S-boxes and P, in the rotated layout. The
+// inputs of S-boxes 2, 4, 6, 8 sit 4 bits further right in r (the key word is laid out to
+// match), and the input of S-box 8 wraps around the word's ends; so every table index is one
+// XOR, one shift or rotation and one mask away from r.
 inline std::uint32_t F(std::uint32_t r, const std::uint32_t* k) noexcept {
   const std::uint32_t u = r ^ k[0];
-  const std::uint32_t t = Rotl(r, 4) ^ k[1];
+  const std::uint32_t t = r ^ k[1];
   return kSp[0][(u >> 24) & 63] ^ kSp[2][(u >> 16) & 63] ^ kSp[4][(u >> 8) & 63] ^ kSp[6][u & 63] ^
-         kSp[1][(t >> 24) & 63] ^ kSp[3][(t >> 16) & 63] ^ kSp[5][(t >> 8) & 63] ^ kSp[7][t & 63];
+         kSp[1][(t >> 20) & 63] ^ kSp[3][(t >> 12) & 63] ^ kSp[5][(t >> 4) & 63] ^
+         kSp[7][Rotl(t, 4) & 63];
 }
 
 inline Halves Rounds16(Halves h, const std::uint32_t* k) noexcept {
