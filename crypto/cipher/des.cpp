@@ -138,15 +138,6 @@ void TCipher_3DES::DecryptBlock(void* block) {
   des::Crypt3Stage<1>(Bytes(block), Sched(3), Sched(4), Sched(5));
 }
 
-void TCipher_3DES::EncryptBlocks(void* blocks, std::size_t count) {
-  std::uint8_t* p = Bytes(blocks);
-  const std::uint32_t* s1 = Sched(0);
-  const std::uint32_t* s2 = Sched(1);
-  const std::uint32_t* s3 = Sched(2);
-  for (std::size_t i = 0; i < count; ++i, p += 8)
-    des::Crypt3Stage<1>(p, s1, s2, s3);
-}
-
 void TCipher_3DDES::EncryptBlock(void* block) {
   des::Crypt3Stage<2>(Bytes(block), Sched(0), Sched(1), Sched(2));
 }

@@ -81,9 +81,6 @@ class TCipher_3DES : public TCipher_1DES {
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
 
-  // count consecutive 8-byte blocks in place, as count calls of EncryptBlock would.
-  void EncryptBlocks(void* blocks, std::size_t count);
-
  protected:
   TCipher_3DES(TCipherClassRef cls, std::shared_ptr<TProtection> protection)
       : TCipher_1DES(cls, std::move(protection)) {}

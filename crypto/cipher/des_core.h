@@ -200,7 +200,7 @@ inline void ExchangeMiddle(Halves& a, Halves& b) noexcept {
 
 // A block of N DES blocks (8N bytes) through three stages with schedules s1, s2, s3; between
 // the stages bytes 4-7 and 8-11 change places (blocks 0 and 1 only). N == 1 is plain triple
-// DES; s1 == s2 == s3 with one stage is not offered, see Crypt.
+// (or EDE double) DES. Within a stage the N DES blocks are independent, so they overlap.
 template <int N>
 inline void Crypt3Stage(std::uint8_t* block, const std::uint32_t* s1, const std::uint32_t* s2,
                         const std::uint32_t* s3) noexcept {
