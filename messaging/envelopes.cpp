@@ -109,7 +109,9 @@ std::string BuildKeyFrame(std::string_view data, const std::string& public_key, 
   TRSA rsa;
   rsa.SetKeyBits(kb0512);
   rsa.SetPublicKey(public_key);
-  const std::string body = StrToFormat(rsa.EncryptString(std::string(data)), kFormatHex);
+  // TRSA takes its plain text as a string: the copy of the session key is wiped afterwards.
+  const WipedString plain{std::string(data)};
+  const std::string body = StrToFormat(rsa.EncryptString(*plain), kFormatHex);
   const std::size_t size = frame.size() + kLengthDigits + body.size();
   if (size > kMaxFrameSize) RefuseFrame("Key frame", size);
   frame += Len4(body.size());
