@@ -1,25 +1,450 @@
 #include "app/session/wallet_session.h"
 
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <string>
+#include <utility>
 
+#include "app/session/conversion.h"
 #include "app/session/customer.h"
+#include "app/session/error_reporter.h"
+#include "app/session/log.h"
 #include "app/session/purchase_file.h"
+#include "app/session/wallet_keys.h"
+#include "crypto/formats/formats.h"
+#include "crypto/secure.h"
+#include "messaging/envelopes.h"
+#include "messaging/frames.h"
+#include "messaging/memory_stream.h"
+#include "messaging/pacing.h"
 
 namespace pelvane {
+namespace {
+
+// Message identifiers (decimal).
+constexpr int kMsgCustomerDigest = 1;
+constexpr int kMsgBalance = 2;
+constexpr int kMsgPaymentConfirmed = 10;
+constexpr int kMsgPayments = 13;
+constexpr int kMsgGatewayReport = 20;
+constexpr int kMsgRefusal = 21;
+constexpr int kMsgBankReport = 22;
+constexpr int kMsgMerchantReport = 23;
+constexpr int kMsgGatewayFinal = 25;
+constexpr int kMsgAskGateway = 75;
+constexpr int kMsgGatewayAddress = 76;
+constexpr int kMsgDual = 79;
+constexpr int kMsgSessionKey = 89;
+constexpr int kMsgGatewayKey = 95;
+constexpr int kMsgMerchantKey = 96;
+constexpr int kMsgBankKey = 98;
+constexpr int kMsgPublicKey = 99;
+
+// Log texts (Windows-1250). Lines composed inside an entry are indented by three blanks.
+constexpr char kIndent[] = "   ";
+constexpr char kGeneratingKeys[] =
+    "Generuji ve\xF8"
+    "ejn\xFD a priv\xE1tn\xED kl\xED\xE8 ...";
+constexpr char kPrivateKeyTitle[] = "   Priv\xE1tn\xED kl\xED\xE8:";
+constexpr char kPublicKeyTitle[] =
+    "   Ve\xF8"
+    "ejn\xFD kl\xED\xE8:";
+constexpr char kDoneIn[] = "   Hotovo , doba generov\xE1n\xED: ";
+constexpr char kReceivedFrom[] = "P\xF8ijata data od ";
+constexpr char kLength[] = ", D\xE9lka: ";
+constexpr char kBytes[] = " bajt\xF9";
+constexpr char kMessageId[] = "   ID zpr\xE1vy: ";
+constexpr char kBankKeyTitle[] =
+    "   Ve\xF8"
+    "ejn\xFD kl\xED\xE8 banky z\xE1kazn\xEDka:";
+constexpr char kCrowns[] = " K\xE8";
+constexpr char kBalanceIs[] = "   Z\xE1kazn\xEDk m\xE1 na \xFA\xE8tu ";
+constexpr char kOrderTitle[] = "   Objednan\xE9 zbo\x9E\xED:";
+constexpr char kNameColumn[] = "N\xE1zev";
+constexpr char kCountColumn[] =
+    "Po\xE8"
+    "et";
+constexpr char kPriceColumn[] = "Cena";
+constexpr char kPaymentsTitle[] = "   Z\xE1kazn\xEDk provedl tyto platby:";
+constexpr char kPaymentsHeader[] =
+    "   Datum       \xC8"
+    "as          \xC8\xE1stka        Na konto";
+constexpr char kGatewayAnswer[] =
+    "   Odpov\xEC\xEF na \x9E\xE1"
+    "dost o URL platebn\xED br\xE1ny.";
+constexpr char kUrl[] = "   URL: ";
+constexpr char kGatewayKeyTitle[] =
+    "   Ve\xF8"
+    "ejn\xFD kl\xED\xE8 platebn\xED br\xE1ny:";
+constexpr char kMerchantKeyTitle[] =
+    "   Ve\xF8"
+    "ejn\xFD kl\xED\xE8 obchodn\xEDka:";
+constexpr char kPaid[] =
+    "   Objednan\xE9 zbo\x9E\xED bylo zaplaceno z \xFA\xE8tu z\xE1kazn\xEDka: ";
+constexpr char kNoPurchaseFile[] =
+    "Pen\xEC\x9E"
+    "enka byla spu\x9At\xECna bez souboru s popisem n\xE1kupu, objedn\xE1vku nelze odeslat.";
+constexpr char kOrderTooLong[] =
+    "Objedn\xE1vka je p\xF8\xEDli\x9A dlouh\xE1: zpr\xE1va 79 by m\xECla ";
+constexpr char kOrderTooLongLimit[] =
+    " bajt\xF9, datagram unese nejv\xFD\x9A"
+    "e ";
+constexpr char kPortTaken1[] = "Port ";
+constexpr char kPortTaken2[] =
+    " je obsazen jin\xFDm programem; pen\xEC\x9E"
+    "enka nem\xF9\x9E"
+    "e p\xF8ij\xEDmat zpr\xE1vy. Ukon\xE8"
+    "ete druh\xFD program a spus\x9Dte pen\xEC\x9E"
+    "enku znovu.";
+
+// The hexadecimal text of a key, as the log shows it.
+std::string Hex(std::string_view bytes) {
+  return StrToFormat(bytes, kFormatHex);
+}
+
+// text left-aligned in width byte columns (never cut).
+std::string PadRight(std::string_view text, std::size_t width) {
+  std::string out(text);
+  if (out.size() < width) out.append(width - out.size(), ' ');
+  return out;
+}
+
+// text right-aligned in width byte columns (never cut).
+std::string PadLeft(std::string_view text, std::size_t width) {
+  std::string out;
+  if (text.size() < width) out.assign(width - text.size(), ' ');
+  out.append(text);
+  return out;
+}
+
+// A duration shown as a time of day in the long time format, "h:mm:ss".
+std::string FormatDuration(std::chrono::steady_clock::duration elapsed) {
+  const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", (seconds / 3600) % 24, (seconds / 60) % 60,
+                seconds % 60);
+  return text;
+}
+
+// The identifier of a frame: its first two characters as a hexadecimal number.
+int FrameIdentifier(std::string_view frame) {
+  return HexFieldToInt(frame.substr(0, 2));
+}
+
+// Decrements a nesting counter when a handler leaves, also by an exception.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) noexcept : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+void OpenWalletReceiver(TUDPSocket& socket, TOnReceive handler) {
+  socket.SetRemotePort(0);
+  socket.SetLocalPort(kReceiverPort);
+  socket.SetReportLevel(1);
+  socket.OnDataReceived = std::move(handler);
+  socket.Loaded();
+  if (!socket.Bound()) {
+    throw EPortInUse(kPortTaken1 + std::to_string(kReceiverPort) + kPortTaken2);
+  }
+}
+
+KeySlots::~KeySlots() {
+  SecureWipe(FOwnPrivateKey);
+  SecureWipe(FBankSessionKey);
+  SecureWipe(FGatewaySessionKey);
+  SecureWipe(FMerchantSessionKey);
+}
 
 WalletSession::WalletSession(LogSink& log, LabelSink& labels, ErrorReporter& errors)
-    : log_(log), labels_(labels), errors_(errors) {}
+    : log_(log),
+      labels_(labels),
+      errors_(errors),
+      own_transport_(std::make_unique<DatagramTransport>()),
+      transport_(*own_transport_) {}
+
+WalletSession::WalletSession(LogSink& log, LabelSink& labels, ErrorReporter& errors,
+                             SessionTransport& transport)
+    : log_(log), labels_(labels), errors_(errors), transport_(transport) {}
 
 WalletSession::~WalletSession() = default;
 
+void WalletSession::SetSecret(std::string& slot, std::string value) {
+  SecureWipe(slot);
+  slot = std::move(value);
+}
+
 void WalletSession::Start() {
+  keys_.FBankPublicKey.clear();
   if (PurchaseFile) {
     std::string url;
     PurchaseFile->FindFileValue(kMerchantUrlKey, url);
     MerchantHost = ExtractHost(url);
   }
+  LogTimestamp(log_);
+  Log(kGeneratingKeys);
+  const auto t0 = std::chrono::steady_clock::now();
+  keys_.FOwnPublicKey = kWalletPublicKey;
+  SetSecret(keys_.FOwnPrivateKey, kWalletPrivateKey);
+  const auto t1 = std::chrono::steady_clock::now();
+  Log(kPrivateKeyTitle);
+  {
+    WipedString hex(kIndent + Hex(keys_.FOwnPrivateKey));
+    Log(*hex);
+  }
+  Log(kPublicKeyTitle);
+  Log(kIndent + Hex(keys_.FOwnPublicKey));
+  Log(kDoneIn + FormatDuration(t1 - t0));
+  transport_.SendPlain(BankHost, kBankPort, keys_.FOwnPublicKey, kMsgPublicKey);
   labels_.SetLabel(WalletLabel::kName, CustomerFirstName + ' ' + CustomerSurname);
   labels_.SetLabel(WalletLabel::kBirthNumber, CustomerBirthNumber);
+}
+
+void WalletSession::UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes,
+                                           const std::string& FromIP) {
+  HandleDatagram([&] {
+    TMemoryStream buffer;
+    sender.ReadStream(buffer);
+    const std::string frame = buffer.ReadString(NumberBytes);
+    LogTimestamp(log_);
+    Log(kReceivedFrom + FromIP + kLength + std::to_string(NumberBytes) + kBytes);
+    ProcessMessage(frame);
+  });
+}
+
+void WalletSession::DataReceived(std::string_view datagram, const std::string& FromIP) noexcept {
+  HandleDatagram([&] {
+    const std::string frame(datagram);
+    LogTimestamp(log_);
+    Log(kReceivedFrom + FromIP + kLength + std::to_string(frame.size()) + kBytes);
+    ProcessMessage(frame);
+  });
+}
+
+template <typename Step>
+void WalletSession::HandleDatagram(Step&& step) noexcept {
+  {
+    // A step may be entered again while a send waits for a name lookup; the end of the
+    // connection is announced only when the outermost handling is over.
+    DepthGuard depth(depth_);
+    try {
+      step();
+    } catch (...) {
+      LogStepFailure();
+    }
+  }
+  if (depth_ == 0 && end_logged_ && !end_announced_) {
+    end_announced_ = true;
+    if (OnConnectionEnded) {
+      try {
+        OnConnectionEnded();
+      } catch (...) {
+        ReportCurrentFailure();
+      }
+    }
+  }
+}
+
+void WalletSession::LogStepFailure() noexcept {
+  const std::exception_ptr failure = std::current_exception();
+  try {
+    Log(kStepFailurePrefix + FailureMessage(failure));
+  } catch (...) {
+    // Not even the log takes the line: show the original failure the other way.
+    try {
+      errors_.ReportError(ErrorBoxText(FailureMessage(failure)));
+    } catch (...) {
+      errors_.ReportError("Out of memory.");
+    }
+  }
+}
+
+void WalletSession::LogEnd() {
+  Log(kEndOfConnectionLine);
+  end_logged_ = true;
+}
+
+std::string WalletSession::Open(std::string_view frame, const std::string& session_key) const {
+  return OpenSecureMessage(frame, session_key, keys_.FOwnPublicKey, keys_.FOwnPrivateKey);
+}
+
+bool WalletSession::Refused(const std::string& text) {
+  if (!text.starts_with("***")) return false;
+  Log(text);
+  LogEnd();
+  return true;
+}
+
+void WalletSession::ProcessMessage(std::string_view frame) {
+  const int id = FrameIdentifier(frame);
+  Log(kMessageId + std::to_string(id));
+  switch (id) {
+    case kMsgBankKey:
+      Message98(frame);
+      break;
+    case kMsgBalance:
+      Message2(frame);
+      break;
+    case kMsgPayments:
+      Message13(frame);
+      break;
+    case kMsgGatewayAddress:
+      Message76(frame);
+      break;
+    case kMsgGatewayKey:
+      Message95(frame);
+      break;
+    case kMsgMerchantKey:
+      Message96(frame);
+      break;
+    case kMsgPaymentConfirmed:
+      Message10(frame);
+      break;
+    case kMsgGatewayReport:
+    case kMsgGatewayFinal:
+      FinalReport(frame, keys_.FGatewaySessionKey);
+      break;
+    case kMsgBankReport:
+      FinalReport(frame, keys_.FBankSessionKey);
+      break;
+    case kMsgMerchantReport:
+      FinalReport(frame, keys_.FMerchantSessionKey);
+      break;
+    default:
+      break;  // no step for this identifier
+  }
+}
+
+void WalletSession::Message98(std::string_view frame) {
+  keys_.FBankPublicKey = GetMessageBody(frame);
+  Log(kBankKeyTitle);
+  Log(kIndent + Hex(keys_.FBankPublicKey));
+  SetSecret(keys_.FBankSessionKey, GenerateSessionKey(kSessionKeyLength));
+  transport_.SendKey(keys_.FBankSessionKey, keys_.FBankPublicKey, BankHost, kBankPort,
+                     kMsgSessionKey);
+  transport_.Pause(SessionPauseMs());
+  transport_.SendSecure(BankHost, kBankPort, CustomerDigest, kMsgCustomerDigest,
+                        keys_.FBankPublicKey, keys_.FBankSessionKey);
+}
+
+void WalletSession::Message2(std::string_view frame) {
+  const std::string text = Open(frame, keys_.FBankSessionKey);
+  if (Refused(text)) return;
+  labels_.SetLabel(WalletLabel::kBalance, text + kCrowns);
+  Log(kBalanceIs + text + kCrowns);
+  if (!PurchaseFile) {
+    transport_.SendSecure(BankHost, kBankPort, CustomerDigest, kMsgPayments, keys_.FBankPublicKey,
+                          keys_.FBankSessionKey);
+    return;
+  }
+  LogTimestamp(log_);
+  Log(kOrderTitle);
+  Log(kIndent + PadRight(kNameColumn, 30) + ' ' + PadLeft(kCountColumn, 5) + ' ' +
+      PadLeft(kPriceColumn, 10));
+  // The sum of 32-bit prices, kept in 64 bits so that no order can wrap it around.
+  std::int64_t total = 0;
+  std::string name;
+  std::int32_t count = 0;
+  std::int32_t price = 0;
+  const int items = PurchaseFile->GetOrderItem(0, name, count, price);
+  for (int i = 1; i <= items; ++i) {
+    PurchaseFile->GetOrderItem(i, name, count, price);
+    total += price;
+    Log(kIndent + PadRight(name, 30) + ' ' + PadLeft(std::to_string(count), 4) + ' ' +
+        PadLeft(std::to_string(price), 10) + kCrowns);
+  }
+  const std::int32_t balance = StrToInt(text);
+  if (balance < total) {
+    Log("");
+    Log(kInsufficientFundsText);
+    LogEnd();
+    transport_.SendSecure(BankHost, kBankPort, kInsufficientFundsText, kMsgRefusal,
+                          keys_.FBankPublicKey, keys_.FBankSessionKey);
+  } else {
+    transport_.SendSecure(BankHost, kBankPort, "IP", kMsgAskGateway, keys_.FBankPublicKey,
+                          keys_.FBankSessionKey);
+  }
+}
+
+void WalletSession::Message13(std::string_view frame) {
+  const std::string text = Open(frame, keys_.FBankSessionKey);
+  if (Refused(text)) return;
+  Log(kPaymentsTitle);
+  Log("");
+  Log(kPaymentsHeader);
+  Log(text);
+  LogEnd();
+}
+
+void WalletSession::Message76(std::string_view frame) {
+  const std::string text = Open(frame, keys_.FBankSessionKey);
+  if (Refused(text)) return;
+  Log(kGatewayAnswer);
+  Log(kUrl + text);
+  GatewayHost = text;
+  transport_.SendPlain(GatewayHost, kGatewayPort, keys_.FOwnPublicKey, kMsgPublicKey);
+}
+
+void WalletSession::Message95(std::string_view frame) {
+  keys_.FGatewayPublicKey = GetMessageBody(frame);
+  Log(kGatewayKeyTitle);
+  Log(kIndent + Hex(keys_.FGatewayPublicKey));
+  transport_.SendPlain(MerchantHost, kMerchantPort, keys_.FOwnPublicKey, kMsgPublicKey);
+}
+
+void WalletSession::Message96(std::string_view frame) {
+  keys_.FMerchantPublicKey = GetMessageBody(frame);
+  Log(kMerchantKeyTitle);
+  Log(kIndent + Hex(keys_.FMerchantPublicKey));
+  // Without a purchase there is no order to send; the peers get nothing rather than keys for
+  // a message that never follows.
+  if (!PurchaseFile) {
+    Log(std::string(kStepFailurePrefix) + kNoPurchaseFile);
+    return;
+  }
+  std::string order;
+  std::int32_t count = 0;
+  std::int32_t price = 0;
+  PurchaseFile->GetOrderItem(0, order, count, price);
+  // Refuse an order that message 79 cannot carry before any key leaves, so that the peers are
+  // not left with session keys for a message that never comes.
+  const std::size_t dual_size =
+      2 + SecureBlockSize(CustomerDigest.size()) + SecureBlockSize(order.size());
+  if (dual_size > kMaxFrameSize) {
+    throw EEnvelopeTooLarge(kOrderTooLong + std::to_string(dual_size) + kOrderTooLongLimit +
+                            std::to_string(kMaxFrameSize) + ".");
+  }
+  SetSecret(keys_.FGatewaySessionKey, GenerateSessionKey(kSessionKeyLength));
+  transport_.SendKey(keys_.FGatewaySessionKey, keys_.FGatewayPublicKey, GatewayHost, kGatewayPort,
+                     kMsgSessionKey);
+  SetSecret(keys_.FMerchantSessionKey, GenerateSessionKey(kSessionKeyLength));
+  transport_.SendKey(keys_.FMerchantSessionKey, keys_.FMerchantPublicKey, MerchantHost,
+                     kMerchantPort, kMsgSessionKey);
+  const std::string merchant_block =
+      BuildSecureBlock(order, keys_.FMerchantSessionKey, keys_.FMerchantPublicKey);
+  const std::string gateway_block =
+      BuildSecureBlock(CustomerDigest, keys_.FGatewaySessionKey, keys_.FGatewayPublicKey);
+  transport_.SendDual(gateway_block, merchant_block, MerchantHost, kMsgDual, kMerchantPort);
+}
+
+void WalletSession::Message10(std::string_view frame) {
+  const std::string text = Open(frame, keys_.FGatewaySessionKey);
+  if (Refused(text)) return;
+  Log(kPaid + text + kCrowns);
+}
+
+void WalletSession::FinalReport(std::string_view frame, const std::string& session_key) {
+  Log(Open(frame, session_key));
+  LogEnd();
 }
 
 }  // namespace pelvane

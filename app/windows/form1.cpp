@@ -86,13 +86,28 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   }
 
   GuardHandler([this] { FormCreate(); });
+  GuardHandler([this] { OpenUDPSocket1(); });
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-  RegisterTemporaryAlias(Session1, ProgramDirectory());
+  // The session first: a failing alias must not leave the window without its protocol.
   session_ = std::make_unique<WalletSession>(*this, *this, ProcessErrorReporter());
+  RegisterTemporaryAlias(Session1, ProgramDirectory());
+}
+
+void TForm1::OpenUDPSocket1() {
+  UDPSocket1 = std::make_unique<TUDPSocket>();
+  OpenWalletReceiver(*UDPSocket1,
+                     [this](TUDPSocket& sender, int NumberBytes, const std::string& FromIP) {
+                       UDPSocket1DataReceived(sender, NumberBytes, FromIP);
+                     });
+}
+
+void TForm1::UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes,
+                                    const std::string& FromIP) {
+  if (session_) session_->UDPSocket1DataReceived(sender, NumberBytes, FromIP);
 }
 
 void TForm1::AppendLine(std::string_view line) {

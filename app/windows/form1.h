@@ -5,11 +5,13 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "app/session/database_alias.h"
 #include "app/session/sinks.h"
 #include "app/session/wallet_session.h"
+#include "messaging/udp_socket.h"
 
 class QCloseEvent;
 class QGroupBox;
@@ -25,8 +27,9 @@ class TForm1 final : public QWidget, public LogSink, public LabelSink {
   Q_OBJECT
 
  public:
-  // Builds the window, hidden, and runs FormCreate (registers the database alias and creates the
-  // session).
+  // Builds the window, hidden, runs FormCreate (creates the session and registers the database
+  // alias) and opens UDPSocket1 on port 2000. When the port is held by another program, an error
+  // box says so and the window works without receiving.
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -50,6 +53,9 @@ class TForm1 final : public QWidget, public LogSink, public LabelSink {
   QGroupBox* GroupBox2;
   QPlainTextEdit* Memo1;
   TDatabaseSession Session1{"Pokus"};
+  // The receiver on local port 2000, bound from the window's creation to its end; every
+  // datagram goes to the session. Null only when the socket could not be created at all.
+  std::unique_ptr<TUDPSocket> UDPSocket1;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -59,6 +65,8 @@ class TForm1 final : public QWidget, public LogSink, public LabelSink {
   void FormCreate();
   void FormShow();
   void FormClose();
+  void OpenUDPSocket1();
+  void UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes, const std::string& FromIP);
 
   std::unique_ptr<WalletSession> session_;
   TForm2* dialog_ = nullptr;

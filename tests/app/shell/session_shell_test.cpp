@@ -15,6 +15,7 @@
 #include "app/session/error_reporter.h"
 #include "app/session/log.h"
 #include "app/session/purchase_file.h"
+#include "app/session/transport.h"
 #include "app/session/wallet_session.h"
 #include "crypto/exception.h"
 
@@ -196,7 +197,8 @@ TEST(WalletSessionTest, StartShowsTheCustomerAndFindsTheMerchant) {
   RecordingLog log;
   RecordingLabels labels;
   RecordingReporter errors;
-  WalletSession session(log, labels, errors);
+  FrameRecorder transport;
+  WalletSession session(log, labels, errors, transport);
   session.Start();
   EXPECT_EQ(MerchantHost, "192.168.100.100");
   EXPECT_EQ(labels.set,

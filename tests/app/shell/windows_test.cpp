@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,9 +25,13 @@
 #include "app/session/error_reporter.h"
 #include "app/session/log.h"
 #include "app/session/purchase_file.h"
+#include "app/session/wallet_keys.h"
 #include "app/windows/wallet_windows.h"
 #include "crypto/formats/charset.h"
 #include "crypto/formats/formats.h"
+#include "messaging/frames.h"
+#include "messaging/pacing.h"
+#include "tests/messaging/udp_test_support.h"
 
 namespace pelvane {
 namespace {
@@ -48,6 +53,8 @@ class QtApplicationEnvironment final : public ::testing::Environment {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app_ = std::make_unique<QApplication>(argc_, argv_);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The main window's first showing sends to the bank; keep the pause before it short.
+    SetPacingMs(2);
   }
   void TearDown() override { app_.reset(); }
 
@@ -374,6 +381,37 @@ TEST_F(WindowsTest, MainWindowRegistersTheAlias) {
   EXPECT_TRUE(main.Session1.IsAlias("TEMPPELVAN"));
   EXPECT_EQ(main.Session1.SessionName(), "Pokus");
   EXPECT_NE(main.Session(), nullptr);
+}
+
+TEST_F(WindowsTest, OkStartsTheSessionAndTheMainWindowReceivesOnPort2000) {
+  testing::RawUdp bank(2001);
+  ASSERT_TRUE(bank.Bound());
+  WalletWindows& w = Start();
+  w.Form2().Edit1->setText(U("Jiří"));
+  w.Form2().BitBtn1->click();
+  const std::optional<std::string> announce = bank.Receive(3000);
+  ASSERT_TRUE(announce.has_value());
+  EXPECT_EQ(announce->substr(0, 2), "63");
+  EXPECT_EQ(GetMessageBody(*announce), kWalletPublicKey);
+  EXPECT_EQ(w.Form1().Label4->text(), U("Jiří Novák"));
+  EXPECT_EQ(w.Form1().Label5->text(), U("750101/1234"));
+  EXPECT_TRUE(w.Form1().Memo1->toPlainText().contains(U("Generuji veřejný a privátní klíč ...")));
+
+  // UDPSocket1 hands what arrives on port 2000 to the session, which logs it in Memo1.
+  bank.SendTo(2000, BuildPlainFrame("x", 80));
+  EXPECT_TRUE(testing::ProcessEventsUntil(
+      [&] { return w.Form1().Memo1->toPlainText().endsWith(U("   ID zprávy: 80")); }));
+  EXPECT_TRUE(errors_.messages.empty());
+}
+
+TEST_F(WindowsTest, PortHeldByAnotherProgramIsReportedAtStart) {
+  testing::RawUdp holder(2000);
+  ASSERT_TRUE(holder.Bound());
+  Start();
+  ASSERT_EQ(errors_.messages.size(), 1u);
+  EXPECT_EQ(Cp1250ToUtf8(errors_.messages[0]),
+            "Port 2000 je obsazen jiným programem; peněženka nemůže přijímat zprávy. Ukončete "
+            "druhý program a spusťte peněženku znovu.");
 }
 
 }  // namespace

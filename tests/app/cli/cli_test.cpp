@@ -1,0 +1,189 @@
+// pelvane-cli as a user runs it: options, password sources, exit statuses, and a whole account
+// run against a scripted bank that checks the customer digest the wallet sends.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+
+#include "app/session/customer.h"
+#include "crypto/formats/charset.h"
+#include "tests/app/session/peer_support.h"
+#include "tests/messaging/udp_test_support.h"
+
+namespace pelvane {
+namespace {
+
+using namespace pelvane::testing;
+
+struct Result {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+  std::string WriteFile(const std::string& name, const std::string& bytes) {
+    const std::string path = dir_.filePath(QString::fromStdString(name)).toStdString();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  void Launch(const QStringList& args, const std::string& input = "") {
+    process_.setProgram(QStringLiteral(PELVANE_CLI_PATH));
+    process_.setArguments(args);
+    process_.start();
+    ASSERT_TRUE(process_.waitForStarted(5000));
+    if (!input.empty()) {
+      process_.write(input.data(), static_cast<qint64>(input.size()));
+      // Without a running event loop the pipe is only fed while waiting here.
+      ASSERT_TRUE(process_.waitForBytesWritten(5000));
+    }
+    process_.closeWriteChannel();
+  }
+
+  Result Finish(int timeout_ms = 10000) {
+    Result r;
+    if (!process_.waitForFinished(timeout_ms)) {
+      process_.kill();
+      process_.waitForFinished();
+      ADD_FAILURE() << "pelvane-cli did not finish";
+    }
+    r.exit_code = process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    r.out = process_.readAllStandardOutput().toStdString();
+    r.err = process_.readAllStandardError().toStdString();
+    return r;
+  }
+
+  Result Run(const QStringList& args, const std::string& input = "") {
+    Launch(args, input);
+    return Finish();
+  }
+
+  QTemporaryDir dir_;
+  QProcess process_;
+};
+
+TEST_F(CliTest, AccountRunAgainstAScriptedBankEndsWithStatusZero) {
+  struct Case {
+    const char* name;
+    bool from_file;
+    std::string password;  // UTF-8, as typed
+    std::string input;     // the file's or standard input's content
+  };
+  const Case cases[] = {
+      {"password file", true, "tajné heslo", "tajné heslo\r\ndruhý řádek\n"},
+      {"standard input", false, "z stdin", "z stdin\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawUdp bank(2001);
+    ASSERT_TRUE(bank.Bound());
+    QStringList args = {
+        "--pause-ms", "1",        "--timeout", "20", "--first-name", QString::fromUtf8("Jiří"),
+        "--bank",     "127.0.0.1"};
+    if (c.from_file) args << "--password-file" << QString::fromStdString(WriteFile("pw", c.input));
+    Launch(args, c.from_file ? std::string() : c.input);
+    const std::string digest = ComputeCustomerDigest(
+        IdentificationFromUtf8("Jiří", "Novák", "750101/1234", c.password, "127.0.0.1"));
+
+    const auto announce = bank.Receive(5000);
+    ASSERT_TRUE(announce.has_value());
+    EXPECT_EQ(GetMessageBody(*announce), kWalletPublicKey);
+    const RsaKeyPair& keys = PeerKeys(kBankRole);
+    bank.SendTo(2000, BuildPlainFrame(keys.public_key, 98));
+    const auto key_frame = bank.Receive(5000);
+    ASSERT_TRUE(key_frame.has_value());
+    const std::string session_key = OpenKeyFrame(*key_frame, keys);
+    const auto first = bank.Receive(5000);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(FrameId(*first), 1);
+    EXPECT_EQ(OpenFromWallet(*first, session_key, keys), digest);
+    bank.SendTo(2000, SealForWallet("5000", 2, session_key));
+    const auto ask = bank.Receive(5000);
+    ASSERT_TRUE(ask.has_value());
+    EXPECT_EQ(FrameId(*ask), 13);
+    EXPECT_EQ(OpenFromWallet(*ask, session_key, keys), digest);
+    bank.SendTo(2000, SealForWallet(W("01.03.2026 platba 250 Kč"), 13, session_key));
+
+    const Result r = Finish();
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Generuji veřejný a privátní klíč ..."), std::string::npos);
+    EXPECT_NE(r.out.find("   Zákazník má na účtu 5000 Kč\n"), std::string::npos);
+    EXPECT_NE(r.out.find("01.03.2026 platba 250 Kč\n--- KONEC SPOJENÍ ---\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nJméno: Jiří Novák\nRodné číslo: 750101/1234\nStav účtu: 5000 Kč\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\xE8"), std::string::npos);  // no Windows-1250 byte leaks out
+  }
+}
+
+TEST_F(CliTest, NoEndWithinTheTimeoutExitsWithStatusThree) {
+  RawUdp bank(2001);  // receives 99 and never answers
+  const Result r = Run({"--pause-ms", "1", "--timeout", "0.5", "--password-file",
+                        QString::fromStdString(WriteFile("pw", "x\n"))});
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_NE(r.err.find("no end of the exchange"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Jméno: Jan Novák\n"), std::string::npos);
+  const auto announce = bank.Receive(0);
+  ASSERT_TRUE(announce.has_value());
+  EXPECT_EQ(FrameId(*announce), 99);
+}
+
+TEST_F(CliTest, RefusalsAndUsage) {
+  struct Case {
+    QStringList args;
+    int exit_code;
+    std::string in_stderr;
+  };
+  const std::string pw = WriteFile("pw", "x");
+  const QString pw_arg = QString::fromStdString(pw);
+  const Case cases[] = {
+      {{"--password-file", pw_arg, "--surname", QString::fromUtf8("Nováκ")},
+       1,
+       "Pole \"Příjmení\" obsahuje znak, který nelze zapsat v kódování Windows-1250"},
+      {{"--password-file", pw_arg, "/nonexistent/order.txt"},
+       1,
+       "Cannot open file /nonexistent/order.txt"},
+      {{"--password-file", "/nonexistent/pw"}, 1, "Cannot open file /nonexistent/pw"},
+      {{"--pause-ms", "-1"}, 2, "--pause-ms"},
+      {{"--timeout", "soon"}, 2, "--timeout"},
+      {{"--password", "x"}, 2, "password"},
+      {{"a.txt", "b.txt"}, 2, "more than one"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.exit_code, c.exit_code);
+    EXPECT_NE(r.err.find(c.in_stderr), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(CliTest, PortHeldByAnotherProgram) {
+  RawUdp holder(2000);
+  ASSERT_TRUE(holder.Bound());
+  const Result r = Run({"--pause-ms", "1"}, "x\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("Port 2000 je obsazen jiným programem"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, HelpNamesOptionsAndExitStatuses) {
+  const Result r = Run({"--help"});
+  EXPECT_EQ(r.exit_code, 0);
+  for (const char* word :
+       {"--first-name", "--surname", "--birth-number", "--bank", "--password-file", "--listen",
+        "--timeout", "--pause-ms", "PURCHASE-FILE", "Exit status"}) {
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+  const Result v = Run({"--version"});
+  EXPECT_EQ(v.exit_code, 0);
+  EXPECT_EQ(v.out.rfind("pelvane-cli ", 0), 0u) << v.out;
+}
+
+}  // namespace
+}  // namespace pelvane
