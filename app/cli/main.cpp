@@ -245,7 +245,8 @@ Settings ParseArguments(QCoreApplication& app) {
       "else from standard input; never from the command line.\n"
       "\n"
       "Exit status: 0 the exchange ended (end-of-connection line logged), 1 failure\n"
-      "(message on standard error), 2 usage error, 3 --timeout passed without an end."));
+      "(message on standard error), 2 usage error, 3 --timeout passed without an end,\n"
+      "128 + the signal's number when interrupted (Ctrl+C: 130)."));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
   const QCommandLineOption first_name("first-name",
