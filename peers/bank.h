@@ -1,0 +1,53 @@
+// The simulated customer's bank (port 2001): announces its key, identifies customers by their
+// digest, reports balances and payment lists, tells the payment gateway's address, records the
+// refusals wallets report, and debits payments the payment gateway requests.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "peers/bank_database.h"
+#include "peers/peer_common.h"
+
+namespace pelvane::peers {
+
+// The refusal texts the bank sends (Windows-1250).
+inline constexpr char kUnknownCustomerText[] =
+    "*** Z\xE1kazn\xEDk nen\xED veden v bance nebo zadal chybn\xE9 heslo.";
+inline constexpr char kInsufficientFundsReason[] =
+    "Z\xE1kazn\xEDk m\xE1 nedostate\xE8nou hotovost na \xFA\xE8tu.";
+
+// The most characters a secure frame carries (a longer payment list is cut to the newest).
+inline constexpr std::size_t kMaxSecureText = 585;
+
+class Bank final : public PeerBase {
+ public:
+  // gateway_host: the address announced in message 76; debit requests are accepted only from
+  // that address's port 2003.
+  Bank(BankDatabase& db, const std::string& bind_address, const std::string& gateway_host,
+       LogSink log);
+
+  // The text of message 13 for these payments: one line per payment (date, time, amount and
+  // the merchant's account under the wallet's column titles), lines joined by CR LF, cut to
+  // the newest payments that fit one secure frame.
+  static std::string PaymentListText(const std::vector<Payment>& payments);
+
+ protected:
+  bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;
+
+ private:
+  void OnCustomerDigest(const std::string& frame, const std::string& ip, WalletKeys& wallet);
+  void OnPaymentListRequest(const std::string& frame, const std::string& ip, WalletKeys& wallet);
+  void OnWalletRefusal(const std::string& frame, const std::string& ip, WalletKeys& wallet);
+  void OnGatewayAddressRequest(const std::string& frame, const std::string& ip, WalletKeys& wallet);
+  void OnDebitRequest(const std::string& frame, const std::string& ip, int port);
+
+  BankDatabase& db_;
+  std::string gateway_host_;
+  std::string gateway_ip_;
+  // The account each wallet identified itself with (message 1), by the wallet's address.
+  std::map<std::string, std::int64_t> customers_;
+};
+
+}  // namespace pelvane::peers

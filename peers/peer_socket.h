@@ -1,0 +1,58 @@
+// One peer's UDP endpoint: a datagram socket bound to a given IPv4 address and port, reporting
+// every arriving datagram on the Qt event loop, and sending its answers from that same socket
+// (so a peer's datagrams come from its well-known port) after the process-wide pacing pause.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "crypto/exception.h"
+
+class QSocketNotifier;
+
+namespace pelvane::peers {
+
+// A socket that cannot be created or bound, an address that does not resolve, or a datagram
+// the system refuses to send.
+class EPeerSocket : public Exception {
+  using Exception::Exception;
+};
+
+// The dotted IPv4 text of host (a dotted address or a name). Throws EPeerSocket when it does
+// not resolve.
+std::string ResolveIpv4(const std::string& host);
+
+class PeerSocket {
+ public:
+  // (datagram bytes, sender's dotted address, sender's port)
+  using Handler =
+      std::function<void(const std::string& datagram, const std::string& from_ip, int from_port)>;
+
+  // Binds address:port (address a dotted IPv4 address or a name). Throws EPeerSocket.
+  PeerSocket(const std::string& address, int port);
+  PeerSocket(const PeerSocket&) = delete;
+  PeerSocket& operator=(const PeerSocket&) = delete;
+  ~PeerSocket();
+
+  // Called once per datagram on the thread that runs the event loop. Exceptions that escape
+  // the handler are caught and handed to OnError.
+  Handler OnDatagram;
+  std::function<void(const std::string& message)> OnError;
+
+  // Pauses PacingMs(), then sends bytes as one datagram to host:port. Throws EPeerSocket when
+  // the host does not resolve or the datagram is refused.
+  void Send(const std::string& host, int port, const std::string& bytes);
+
+  int Port() const noexcept { return port_; }
+
+ private:
+  void ReadPending() noexcept;
+
+  int fd_ = -1;
+  int port_ = 0;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace pelvane::peers
