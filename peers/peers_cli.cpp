@@ -132,13 +132,17 @@ std::string DatabasePath(const Parsed& parsed) {
   return it != parsed.options.end() ? it->second : DefaultDatabasePath();
 }
 
-// The password: the file's content without one final line break, converted from UTF-8.
+// The password: the file's first line without its line break, converted from UTF-8 (as the
+// wallet's command line reads it, so both compute the same customer digest).
 std::string ReadPassword(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Exception("Cannot read the password file " + path);
   WipedString text(std::string(std::istreambuf_iterator<char>(in), {}));
-  if (!text->empty() && text->back() == '\n') text->pop_back();
-  if (!text->empty() && text->back() == '\r') text->pop_back();
+  const std::size_t end = text->find_first_of("\r\n");
+  if (end != std::string::npos) {
+    SecureWipe(text->data() + end, text->size() - end);
+    text->resize(end);
+  }
   try {
     return Utf8ToCp1250(*text);
   } catch (const EConvertError&) {

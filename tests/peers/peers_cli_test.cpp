@@ -38,9 +38,8 @@ TEST_F(PeersCli, AccountAddAndListManageTheBanksAccounts) {
   EXPECT_NE(out.str().find("10000 K\xC4\x8D"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("Jan Nov\xC3\xA1k"), std::string::npos);
 
-  // UTF-8 from the terminal and the password file; one final line break is not part of the
-  // password.
-  const std::string password = WriteFile("pw", "tajn\xC3\xA9 heslo\r\n");
+  // UTF-8 from the terminal and the password file; the password is the file's first line.
+  const std::string password = WriteFile("pw", "tajn\xC3\xA9 heslo\r\nsecond line\n");
   ASSERT_EQ(Run({"account", "add", "--db", Db(), "--first-name", "Marie", "--surname",
                  "Dvo\xC5\x99\xC3\xA1kov\xC3\xA1", "--birth-number", "855612/0007",
                  "--password-file", password, "--balance", "2500"}),
