@@ -1,6 +1,9 @@
 // TStringFormat_MIME64: Base64 without line breaks. Decoding keeps the historical rules for
 // padding and for characters it skips, which peers' texts may rely on.
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#include <utility>
 
 #include "crypto/formats/format_tables.h"
 #include "crypto/formats/formats.h"
@@ -27,6 +30,69 @@ constexpr SextetPairs MakeSextetPairs(std::string_view alphabet) {
 constexpr std::uint8_t kPad = 64;
 constexpr PositionTable kDecode = AlphabetPositions(kMIME64Alphabet, 65);
 constexpr SextetPairs kPairs = MakeSextetPairs(kMIME64Alphabet);
+
+// For a character of value v at place k of a group, the bits that v contributes to the
+// group's three bytes as they lie in a little-endian word; kBadSextet for a character
+// without a value.
+constexpr std::uint32_t kBadSextet = 0x01000000;
+struct SextetTables {
+  std::array<std::uint32_t, 256> place[4];
+};
+
+constexpr SextetTables MakeSextetTables(const PositionTable& sym) {
+  SextetTables t{};
+  for (int c = 0; c < 256; ++c) {
+    const std::uint32_t v = sym[c];
+    if (v >= 64) {
+      for (auto& place : t.place)
+        place[c] = kBadSextet;
+      continue;
+    }
+    t.place[0][c] = v << 2;
+    t.place[1][c] = v >> 4 | (v & 0xF) << 12;
+    t.place[2][c] = (v >> 2) << 8 | (v & 3) << 22;
+    t.place[3][c] = v << 16;
+  }
+  return t;
+}
+
+constexpr SextetTables kSextets = MakeSextetTables(kDecode);
+
+std::uint32_t Group(const SextetTables& t, std::uint32_t four) {
+  return t.place[0][four & 0xFF] | t.place[1][four >> 8 & 0xFF] | t.place[2][four >> 16 & 0xFF] |
+         t.place[3][four >> 24];
+}
+
+// Decodes up to `groups` groups of four value characters, stopping before the first group
+// that holds any other character; returns the number decoded. Writes whole words: up to
+// 2 bytes past the last decoded group.
+std::size_t DecodeGroups(const SextetTables& t, const unsigned char* in, std::size_t groups,
+                         unsigned char* out) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return 0;
+  } else {
+    std::size_t done = 0;
+    for (; done + 2 <= groups; done += 2, in += 8, out += 6) {
+      std::uint64_t eight;
+      std::memcpy(&eight, in, 8);
+      const std::uint32_t g1 = Group(t, static_cast<std::uint32_t>(eight));
+      const std::uint32_t g2 = Group(t, static_cast<std::uint32_t>(eight >> 32));
+      if ((g1 | g2) & kBadSextet) break;
+      const std::uint64_t six = g1 | static_cast<std::uint64_t>(g2) << 24;
+      std::memcpy(out, &six, 8);
+    }
+    if (done < groups) {
+      std::uint32_t four;
+      std::memcpy(&four, in, 4);
+      const std::uint32_t g = Group(t, four);
+      if ((g & kBadSextet) == 0) {
+        std::memcpy(out, &g, 4);
+        ++done;
+      }
+    }
+    return done;
+  }
+}
 
 }  // namespace
 
@@ -71,43 +137,66 @@ std::string TStringFormat_MIME64::EncodeText(std::string_view data) const {
   return text;
 }
 
+std::string TStringFormat_MIME64::DecodeText(std::string_view text) const {
+  std::string bytes;
+  Decode(text, Alphabet(), false, bytes);
+  return bytes;
+}
+
+bool TStringFormat_MIME64::CheckAndDecode(std::string_view text, std::string& bytes) const {
+  // One pass for this class; a derived class may test its input differently.
+  if (this != Class()) return TStringFormat::CheckAndDecode(text, bytes);
+  return Decode(text, Alphabet(), true, bytes);
+}
+
 // The text is conceptually padded with "=" to a multiple of four characters, every character
 // counted, and promises three bytes per four characters less one per "=". Groups of up to
 // four symbols (value characters and "=") are gathered, skipping other characters; each group
 // writes three bytes and keeps as many of them as are still promised.
-std::string TStringFormat_MIME64::DecodeText(std::string_view text) const {
-  const std::string_view alphabet = Alphabet();
+//
+// With check set, returns false (and leaves bytes alone) if a character is not in the
+// alphabet; the characters that the fast path decodes are value characters, so only the rest
+// is looked up again.
+bool TStringFormat_MIME64::Decode(std::string_view text, std::string_view alphabet, bool check,
+                                  std::string& result) {
   PositionTable custom;
   const PositionTable* table = &kDecode;
+  const SextetTables* fast = &kSextets;
   if (alphabet.data() != kMIME64Alphabet) {
     custom = AlphabetPositions(alphabet, 65);
     table = &custom;
+    fast = nullptr;
   }
   const PositionTable& sym = *table;
 
   const std::size_t n = text.size();
   const std::size_t padded = (n + 3) / 4 * 4;
   std::int64_t expected = static_cast<std::int64_t>(padded / 4 * 3);
-  // pos + expected never grows, and a group is written only while expected > 0, so the
-  // three bytes of every group fit in expected + 2 bytes.
+  // pos + expected never grows, and a group is written only while expected > 0, so every
+  // write (at most 8 bytes at once from the fast path, which needs expected > 6 for that)
+  // stays within expected + 3 bytes.
   std::string bytes(static_cast<std::size_t>(expected) + 3, '\0');
   auto* out = reinterpret_cast<unsigned char*>(bytes.data());
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   std::int64_t pos = 0;
   std::size_t i = 0;
+  bool rest_checked = !check;
   while (expected > 0) {
-    // Fast path: four value characters while more than one group is promised.
-    while (expected > 3 && i + 4 <= n) {
-      const std::uint32_t a = sym[in[i]], b = sym[in[i + 1]], c = sym[in[i + 2]],
-                          d = sym[in[i + 3]];
-      if ((a | b | c | d) >= 64) break;
-      const std::uint32_t v = a << 18 | b << 12 | c << 6 | d;
-      out[pos] = static_cast<unsigned char>(v >> 16);
-      out[pos + 1] = static_cast<unsigned char>(v >> 8);
-      out[pos + 2] = static_cast<unsigned char>(v);
-      pos += 3;
-      expected -= 3;
-      i += 4;
+    if (fast != nullptr) {
+      // Whole groups of four value characters while more than one group is promised.
+      std::size_t groups = 0;
+      if (expected > 3 && i < n) {
+        groups = std::min((n - i) / 4, static_cast<std::size_t>((expected - 1) / 3));
+      }
+      std::size_t done = DecodeGroups(*fast, in + i, groups, out + pos);
+      i += 4 * done;
+      pos += 3 * static_cast<std::int64_t>(done);
+      expected -= 3 * static_cast<std::int64_t>(done);
+      if (done != 0 && done == groups) continue;
+    }
+    if (!rest_checked) {
+      if (!formats_detail::AllInAlphabet(text.substr(i), alphabet)) return false;
+      rest_checked = true;
     }
     std::uint32_t acc = 0;
     for (int found = 0; found < 4 && i < padded; ++i) {
@@ -129,8 +218,12 @@ std::string TStringFormat_MIME64::DecodeText(std::string_view text) const {
     pos += expected > 3 ? 3 : expected;
     expected -= 3;
   }
+  if (!rest_checked && !formats_detail::AllInAlphabet(text.substr(std::min(i, n)), alphabet)) {
+    return false;
+  }
   bytes.resize(pos > 0 ? static_cast<std::size_t>(pos) : 0);
-  return bytes;
+  result = std::move(bytes);
+  return true;
 }
 
 }  // namespace pelvane

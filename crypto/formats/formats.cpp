@@ -104,13 +104,18 @@ std::string Convert(std::string_view input, int identifier, Direction direction)
     throw EStringFormat(
         FormatMessage("String Format \"%d\" not exists.", std::to_string(identifier)));
   }
-  const bool decoding = direction == Direction::kDecode;
-  if (!format->CheckInput(input, decoding)) {
-    throw EStringFormat(FormatMessage(
-        decoding ? "Input is not an valid %s Format." : "Input can not be convert to %s Format.",
-        format->DisplayName()));
+  if (direction == Direction::kDecode) {
+    std::string bytes;
+    if (!format->CheckAndDecode(input, bytes)) {
+      throw EStringFormat(FormatMessage("Input is not an valid %s Format.", format->DisplayName()));
+    }
+    return bytes;
   }
-  return decoding ? format->DecodeText(input) : format->EncodeText(input);
+  if (!format->CheckInput(input, false)) {
+    throw EStringFormat(
+        FormatMessage("Input can not be convert to %s Format.", format->DisplayName()));
+  }
+  return format->EncodeText(input);
 }
 
 }  // namespace
@@ -186,6 +191,12 @@ std::string TStringFormat::DisplayName() const {
 }
 
 bool TStringFormat::CheckInput(std::string_view, bool) const {
+  return true;
+}
+
+bool TStringFormat::CheckAndDecode(std::string_view text, std::string& bytes) const {
+  if (!CheckInput(text, true)) return false;
+  bytes = DecodeText(text);
   return true;
 }
 

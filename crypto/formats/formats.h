@@ -51,6 +51,10 @@ class TStringFormat {
   virtual int Identifier() const { return kFormatCopy; }
   // Whether the input may be converted in the given direction.
   virtual bool CheckInput(std::string_view input, bool decoding) const;
+  // CheckInput(text, true) and, if it passes, DecodeText(text) into bytes; false (bytes left
+  // alone) if the input is refused. FormatToStr decodes through this, so that a class can do
+  // both in one pass.
+  virtual bool CheckAndDecode(std::string_view text, std::string& bytes) const;
 
   virtual std::string_view ClassName() const { return "TStringFormat"; }
   // The class this class derives from; nullptr for TStringFormat itself.
@@ -106,6 +110,7 @@ class TStringFormat_MIME64 : public TStringFormat_HEX {
 
   std::string DecodeText(std::string_view text) const override;
   std::string EncodeText(std::string_view data) const override;
+  bool CheckAndDecode(std::string_view text, std::string& bytes) const override;
   std::string DisplayName() const override { return "MIME Base 64"; }
   int Identifier() const override { return kFormatMIME64; }
   std::string_view Alphabet() const override;
@@ -115,6 +120,10 @@ class TStringFormat_MIME64 : public TStringFormat_HEX {
 
  protected:
   TStringFormat_MIME64() = default;
+
+ private:
+  static bool Decode(std::string_view text, std::string_view alphabet, bool check,
+                     std::string& bytes);
 };
 
 // UU line coding (identifier 21845): lines of at most 45 bytes, each a length character and

@@ -133,6 +133,24 @@ TEST(Formats, LongHexTextWithLatePrefix) {
   EXPECT_EQ(FormatToStr(text, kFormatHex), "\x12");
 }
 
+TEST(Formats, LongBase64TextIsCheckedToTheEnd) {
+  // Decoding tests the characters in the same pass; a foreign character anywhere is refused.
+  const std::string text = StrToFormat(std::string(3000, '\x5A'), kFormatMIME64);
+  for (std::size_t at : {std::size_t{0}, std::size_t{1001}, text.size() - 2, text.size()}) {
+    SCOPED_TRACE(at);
+    std::string bad = text;
+    bad.insert(at, 1, '.');
+    EXPECT_THROW(FormatToStr(bad, kFormatMIME64), EStringFormat);
+    bad.insert(at / 2, 1, '$');  // a skipped character before it changes nothing
+    EXPECT_THROW(FormatToStr(bad, kFormatMIME64), EStringFormat);
+  }
+  std::string spaced = text;
+  // Skipped characters still count for the promised length: four of them promise three more
+  // bytes, which come out as zeros.
+  spaced.insert(1001, "    ");
+  EXPECT_EQ(FormatToStr(spaced, kFormatMIME64), std::string(3000, '\x5A') + "\0\0\0"s);
+}
+
 TEST(Formats, EmptyResultsWithoutError) {
   EXPECT_EQ(StrToFormat("abc", 0), "");
   EXPECT_EQ(FormatToStr("zz", 0), "");
