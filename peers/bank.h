@@ -35,6 +35,7 @@ class Bank final : public PeerBase {
 
  protected:
   bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;
+  void OnNewExchange(const std::string& wallet_ip) override { customers_.erase(wallet_ip); }
 
  private:
   void OnCustomerDigest(const std::string& frame, const std::string& ip, WalletKeys& wallet);

@@ -120,6 +120,10 @@ class PeerBase {
   virtual bool Handle(int id, const std::string& frame, const std::string& from_ip,
                       int from_port) = 0;
 
+  // A wallet announced its key (message 99): a new exchange starts, so what the peer learned
+  // in that wallet's earlier exchange is forgotten.
+  virtual void OnNewExchange(const std::string& /*wallet_ip*/) {}
+
   void Log(const std::string& utf8_line) const;
   // Logs a Windows-1250 text, prefixed by a UTF-8 label.
   void LogText(const std::string& label, const std::string& cp1250_text) const;

@@ -227,8 +227,8 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   if (role == "all" || role == "bank") {
     const std::string path = DatabasePath(parsed);
     db = std::make_unique<BankDatabase>(path);
-    log("[bank] accounts in " + path);
     bank = std::make_unique<Bank>(*db, bind, gateway_host, log);
+    log("[bank] accounts in " + path);
   }
   if (role == "all" || role == "gateway") {
     gateway = std::make_unique<Gateway>(bind, bank_host, log);

@@ -192,6 +192,14 @@ TEST_F(PeersExchange, WrongPasswordIsRefusedByTheBank) {
   // Without an identified customer the bank does not tell the gateway's address.
   wallet.ToBank(75, "IP");
   EXPECT_EQ(wallet.AwaitSecure(76, wallet.bank_session).rfind("***", 0), 0u);
+  // Nor does an identification of an earlier exchange count in a new one.
+  ASSERT_EQ(wallet.Identify(DemoDigest()), "10000");
+  wallet.Send(kBankPort, BuildPlainFrame(kWalletPublicKey, 99));
+  wallet.Await(98);
+  wallet.bank_session = GenerateSessionKey(24);
+  wallet.Send(kBankPort, BuildKeyFrame(wallet.bank_session, wallet.bank_key, 89));
+  wallet.ToBank(75, "IP");
+  EXPECT_EQ(wallet.AwaitSecure(76, wallet.bank_session).rfind("***", 0), 0u);
 }
 
 TEST_F(PeersExchange, BadOrdersAndBadGatewayBlocksMoveNoMoney) {
