@@ -100,7 +100,19 @@ constexpr std::array<std::array<std::uint32_t, 64>, 8> MakeSpTables() {
   return sp;
 }
 
-alignas(64) inline constexpr auto kSp = MakeSpTables();
+// The same tables over whole bytes: entry b is SP[i][b & 63], so the round function indexes
+// them with the bytes of a word and needs no masks.
+constexpr std::array<std::array<std::uint32_t, 256>, 8> MakeSpByteTables() {
+  const auto sp = MakeSpTables();
+  std::array<std::array<std::uint32_t, 256>, 8> wide{};
+  for (int box = 0; box < 8; ++box) {
+    for (int b = 0; b < 256; ++b)
+      wide[box][b] = sp[box][b & 63];
+  }
+  return wide;
+}
+
+alignas(64) inline constexpr auto kSp = MakeSpByteTables();
 
 inline void DeltaSwap(std::uint32_t& a, std::uint32_t& b, int shift, std::uint32_t mask) noexcept {
   const std::uint32_t t = ((a >> shift) ^ b) & mask;
@@ -110,14 +122,14 @@ inline void DeltaSwap(std::uint32_t& a, std::uint32_t& b, int shift, std::uint32
 
 // The round function: expansion, key addition, S-boxes and P, in the rotated layout. The
 // inputs of S-boxes 2, 4, 6, 8 sit 4 bits further right in r (the key word is laid out to
-// match), and the input of S-box 8 wraps around the word's ends; so every table index is one
-// XOR, one shift or rotation and one mask away from r.
+// match), and the input of S-box 8 wraps around the word's ends. Rotated right by 4, that second
+// key addition has them in the low six bits of its bytes, like the first one has the inputs of
+// S-boxes 1, 3, 5, 7; so every table index is a byte of u or t.
 inline std::uint32_t F(std::uint32_t r, const std::uint32_t* k) noexcept {
   const std::uint32_t u = r ^ k[0];
-  const std::uint32_t t = r ^ k[1];
-  return kSp[0][(u >> 24) & 63] ^ kSp[2][(u >> 16) & 63] ^ kSp[4][(u >> 8) & 63] ^ kSp[6][u & 63] ^
-         kSp[1][(t >> 20) & 63] ^ kSp[3][(t >> 12) & 63] ^ kSp[5][(t >> 4) & 63] ^
-         kSp[7][Rotl(t, 4) & 63];
+  const std::uint32_t t = Rotr(r ^ k[1], 4);
+  return kSp[0][u >> 24] ^ kSp[2][(u >> 16) & 0xFF] ^ kSp[4][(u >> 8) & 0xFF] ^ kSp[6][u & 0xFF] ^
+         kSp[7][t >> 24] ^ kSp[1][(t >> 16) & 0xFF] ^ kSp[3][(t >> 8) & 0xFF] ^ kSp[5][t & 0xFF];
 }
 
 inline Halves Rounds16(Halves h, const std::uint32_t* k) noexcept {
