@@ -7,6 +7,7 @@
 
 #include "crypto/formats/format_tables.h"
 #include "crypto/formats/formats.h"
+#include "crypto/secure.h"
 
 namespace pelvane {
 
@@ -221,7 +222,10 @@ bool TStringFormat_MIME64::Decode(std::string_view text, std::string_view alphab
   if (!rest_checked && !formats_detail::AllInAlphabet(text.substr(std::min(i, n)), alphabet)) {
     return false;
   }
-  bytes.resize(pos > 0 ? static_cast<std::size_t>(pos) : 0);
+  const std::size_t size = pos > 0 ? static_cast<std::size_t>(pos) : 0;
+  // Bytes beyond the result may be key material: wipe them before they become spare capacity.
+  SecureWipe(bytes.data() + size, bytes.size() - size);
+  bytes.resize(size);
   result = std::move(bytes);
   return true;
 }

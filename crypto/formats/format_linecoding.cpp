@@ -6,6 +6,7 @@
 #include "crypto/exception.h"
 #include "crypto/formats/format_tables.h"
 #include "crypto/formats/formats.h"
+#include "crypto/secure.h"
 
 namespace pelvane {
 
@@ -114,7 +115,9 @@ std::string TStringFormat_UU::DecodeText(std::string_view text) const {
   }
   const PositionTable& value = *table;
 
-  std::string bytes(text.size(), '\0');
+  // Every group but those after the end of the text consumes four characters for at most three
+  // bytes; after the end, one line of at most 45 bytes can follow, written three at a time.
+  std::string bytes(text.size() + kLineBytes + 3, '\0');
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::size_t pos = 0;
@@ -132,15 +135,17 @@ std::string TStringFormat_UU::DecodeText(std::string_view text) const {
         acc = acc << 6 | s;
         ++found;
       }
-      // A line that claims more than the text still holds (possible with texts that pass the
-      // line test but end a short line early) gets room instead of running past the buffer.
-      if (pos + 3 > bytes.size()) bytes.resize(pos + 3 + kLineBytes);
+      // A line may claim more than the text still holds (texts that pass the line test can end
+      // a short line early); its missing groups come out as zeros, within the reserve above.
+      // Should that reasoning ever fail, refuse the text rather than write past the buffer.
+      if (pos + 3 > bytes.size()) throw EStringFormat(InvalidInput(*this));
       bytes[pos] = static_cast<char>(acc >> 16);
       bytes[pos + 1] = static_cast<char>(acc >> 8);
       bytes[pos + 2] = static_cast<char>(acc);
       pos += remaining > 3 ? 3 : static_cast<std::size_t>(remaining);
     }
   }
+  SecureWipe(bytes.data() + pos, bytes.size() - pos);
   bytes.resize(pos);
   return bytes;
 }

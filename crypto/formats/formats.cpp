@@ -9,6 +9,7 @@
 
 #include "crypto/exception.h"
 #include "crypto/formats/format_tables.h"
+#include "crypto/secure.h"
 
 namespace pelvane {
 
@@ -290,7 +291,9 @@ std::string TStringFormat_HEX::DecodeText(std::string_view text) const {
       half = false;
     }
   }
-  bytes.resize(pos);  // an unpaired last digit is dropped
+  // An unpaired last digit is dropped; it may belong to a key, so it is wiped.
+  SecureWipe(bytes.data() + pos, bytes.size() - pos);
+  bytes.resize(pos);
   return bytes;
 }
 
