@@ -19,7 +19,6 @@ using formats_detail::AlphabetPositions;
 using formats_detail::kHexAlphabet;
 using formats_detail::kHexLowerAlphabet;
 using formats_detail::kMIME64Alphabet;
-using formats_detail::kNotInAlphabet;
 using formats_detail::kUUAlphabet;
 using formats_detail::kXXAlphabet;
 using formats_detail::PositionTable;

@@ -78,6 +78,8 @@ class TStringFormat_HEX : public TStringFormat {
   // Encoding: always true. Decoding: every character occurs somewhere in Alphabet().
   bool CheckInput(std::string_view input, bool decoding) const override;
   // The character table: the sixteen digits first, then the characters decoding accepts.
+  // A class that overrides it keeps the layout of the class it derives from: 16 digits, "X"
+  // and "$" for hexadecimal; 64 value characters and "=" for Base64.
   virtual std::string_view Alphabet() const;
 
   std::string_view ClassName() const override { return "TStringFormat_HEX"; }
@@ -139,6 +141,7 @@ class TStringFormat_UU : public TStringFormat {
   // Encoding: always true. Decoding: every character is in Alphabet() and the line lengths
   // account for the input exactly.
   bool CheckInput(std::string_view input, bool decoding) const override;
+  // 64 value characters, then characters that decoding skips; an override keeps that layout.
   virtual std::string_view Alphabet() const;
 
   std::string_view ClassName() const override { return "TStringFormat_UU"; }
