@@ -147,7 +147,8 @@ TEST_F(WindowsTest, DialogLabelsStandBesideTheirFields) {
       {"Jméno", {8, 8}},  {"Příjmení", {8, 32}},   {"Rodné číslo", {8, 56}},
       {"Heslo", {8, 80}}, {"URL Banky", {216, 8}},
   };
-  for (const auto& [text, at] : labels) {
+  for (const auto& [caption, at] : labels) {
+    const char* text = caption;  // a lambda may not capture a structured binding under clang 14
     const QList<QLabel*> all = dialog.findChildren<QLabel*>();
     const auto it =
         std::find_if(all.begin(), all.end(), [&](QLabel* l) { return l->text() == U(text); });
