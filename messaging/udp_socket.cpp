@@ -25,6 +25,8 @@ namespace pelvane {
 namespace {
 
 constexpr char kHostLookupCanceled[] = "Host Lookup Canceled";
+// The receive buffer asked for by a bound socket: about 500 datagrams of the largest size.
+constexpr int kReceiveBufferBytes = 1 << 20;
 
 std::atomic<int>& LookupTimeout() noexcept {
   static std::atomic<int> timeout{TUDPSocket::kDefaultLookupTimeoutMs};
@@ -99,6 +101,11 @@ void TUDPSocket::Loaded() {
   // of an already bound socket fails and changes nothing.
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) {
     bound_ = true;
+    // A bound socket receives: room for bursts, so that a peer's datagram is not dropped while
+    // the handler works through a queue of others. The system caps the size (rmem_max); a
+    // refusal leaves its default.
+    const int size = kReceiveBufferBytes;
+    ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
   }
   // Read notifications need an event loop in this thread; without one the socket can still
   // send.

@@ -14,6 +14,7 @@
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_keys.h"
 #include "crypto/formats/formats.h"
+#include "crypto/rsa/rsa.h"
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
@@ -277,6 +278,14 @@ std::string WalletSession::Open(std::string_view frame, const std::string& sessi
   return OpenSecureMessage(frame, session_key, keys_.FOwnPublicKey, keys_.FOwnPrivateKey);
 }
 
+std::string WalletSession::TakePeerKey(std::string_view frame) {
+  std::string key = GetMessageBody(frame);
+  TRSA rsa;
+  rsa.SetKeyBits(kb0512);
+  rsa.SetPublicKey(key);
+  return key;
+}
+
 bool WalletSession::Refused(const std::string& text) {
   if (!text.starts_with("***")) return false;
   Log(text);
@@ -325,7 +334,7 @@ void WalletSession::ProcessMessage(std::string_view frame) {
 }
 
 void WalletSession::Message98(std::string_view frame) {
-  keys_.FBankPublicKey = GetMessageBody(frame);
+  keys_.FBankPublicKey = TakePeerKey(frame);
   Log(kBankKeyTitle);
   Log(kIndent + Hex(keys_.FBankPublicKey));
   SetSecret(keys_.FBankSessionKey, GenerateSessionKey(kSessionKeyLength));
@@ -395,14 +404,14 @@ void WalletSession::Message76(std::string_view frame) {
 }
 
 void WalletSession::Message95(std::string_view frame) {
-  keys_.FGatewayPublicKey = GetMessageBody(frame);
+  keys_.FGatewayPublicKey = TakePeerKey(frame);
   Log(kGatewayKeyTitle);
   Log(kIndent + Hex(keys_.FGatewayPublicKey));
   transport_.SendPlain(MerchantHost, kMerchantPort, keys_.FOwnPublicKey, kMsgPublicKey);
 }
 
 void WalletSession::Message96(std::string_view frame) {
-  keys_.FMerchantPublicKey = GetMessageBody(frame);
+  keys_.FMerchantPublicKey = TakePeerKey(frame);
   Log(kMerchantKeyTitle);
   Log(kIndent + Hex(keys_.FMerchantPublicKey));
   // Without a purchase there is no order to send; the peers get nothing rather than keys for

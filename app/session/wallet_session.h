@@ -121,6 +121,10 @@ class WalletSession {
   void LogEnd();
   // OpenSecureMessage with the key and the own key pair.
   std::string Open(std::string_view frame, const std::string& session_key) const;
+  // The public key a key message (98, 95, 96) carries. Throws, before the step changes any slot,
+  // when the body is no key the RSA component accepts: a stray frame must not replace a key or
+  // a session key the exchange relies on.
+  static std::string TakePeerKey(std::string_view frame);
   // The error check: logs a "***" text and the end line and returns true.
   bool Refused(const std::string& text);
   void SetSecret(std::string& slot, std::string value);
