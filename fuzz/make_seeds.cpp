@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "app/session/wallet_keys.h"
@@ -125,6 +126,106 @@ void Purchase() {
         "SET-SET-URL:nospace\n1\n2\n3\n4\n5\n6\n  +7;-8; 9\n");
 }
 
+// The demo customer's digest: SHA of "first surname birth password" (Windows-1250).
+std::string DemoDigest() {
+  THashManager hash;
+  hash.SetAlgorithm("Secure Hash Algorithm");
+  hash.CalcString("Jan Nov\xE1k 750101/1234 demo");
+  return hash.DigestString(kFormatHex);
+}
+
+// Fields of a peer-to-peer frame: len4(field) + field each.
+std::string Fields(std::initializer_list<std::string> fields) {
+  std::string data;
+  for (const std::string& f : fields)
+    data += IntToHex(static_cast<std::int32_t>(f.size()), 4) + f;
+  return data;
+}
+
+// fuzz_session: the first byte is the state (0-7), +8 to seal the rest (identifier byte, text)
+// under the bank's (+0), gateway's (+16) or merchant's (+32) session key.
+std::string Sealed(int state, int key, int id, const std::string& text) {
+  return std::string(1, static_cast<char>(state | 8 | key << 4)) + static_cast<char>(id) + text;
+}
+
+void Session() {
+  const std::string key = kWalletPublicKey;  // every peer's key in the target
+  Write("fuzz_session", "bank-key", '\0' + BuildPlainFrame(key, 98));
+  Write("fuzz_session", "bank-key-again", '\1' + BuildPlainFrame(key, 98));
+  Write("fuzz_session", "balance", Sealed(1, 0, 2, "10000"));
+  Write("fuzz_session", "balance-low", Sealed(1, 0, 2, "100"));
+  Write("fuzz_session", "balance-no-purchase", Sealed(2, 0, 2, "10000"));
+  Write("fuzz_session", "unknown-customer",
+        Sealed(1, 0, 2, "*** Z\xE1kazn\xEDk nen\xED veden v bance nebo zadal chybn\xE9 heslo."));
+  Write("fuzz_session", "payments",
+        Sealed(4, 0, 13, "   10.12.2024  10:00:00        320 K\xE8     2004123456/0800"));
+  Write("fuzz_session", "gateway-address", Sealed(3, 0, 76, "127.0.0.3"));
+  Write("fuzz_session", "gateway-key", '\5' + BuildPlainFrame(key, 95));
+  Write("fuzz_session", "merchant-key", '\6' + BuildPlainFrame(key, 96));
+  Write("fuzz_session", "merchant-key-no-purchase", '\2' + BuildPlainFrame(key, 96));
+  Write("fuzz_session", "paid", Sealed(7, 1, 10, "320"));
+  Write("fuzz_session", "gateway-refusal",
+        Sealed(7, 1, 25, "*** Platba zam\xEDtnuta: Nedostatek prost\xF8\x65\x64k\xF9."));
+  Write("fuzz_session", "merchant-report",
+        Sealed(7, 2, 23,
+               "Zbo\x9E\xED bylo odesl\xE1no. Objedn\xE1vka \xE8. 0011, zaplaceno 320 K\xE8."));
+  Write("fuzz_session", "bank-report", Sealed(7, 0, 22, "OK"));
+  Write("fuzz_session", "no-key", Sealed(0, 3, 20, "report"));
+  Write("fuzz_session", "garbage", std::string("\7ZZ0004abcd"));
+  Write("fuzz_session", "short",
+        std::string("\3"
+                    "0",
+                    2));
+}
+
+// fuzz_peers: first byte = peer (0 bank, 1 gateway, 2 merchant) + state * 4 + 16 for the
+// trusted sender + 32 to seal (identifier byte, text) or 64 for a dual frame.
+std::string Peer(int peer, int state, bool trusted, int mode) {
+  return std::string(1, static_cast<char>(peer | state << 2 | (trusted ? 16 : 0) | mode << 5));
+}
+
+void Peers() {
+  const std::string key = kWalletPublicKey;  // the peers' key pair in the target
+  const std::string session = "Pelvane fuzz session key";
+  const std::string digest = DemoDigest();
+  const std::string debit =
+      BuildPlainFrame(Fields({"REF1", digest, "320", "2004123456/0800"}), 0xB0);
+  const std::string block = BuildSecureBlock(digest, session, key);
+  Write("fuzz_peers", "bank-99", Peer(0, 0, false, 0) + BuildPlainFrame(key, 99));
+  Write("fuzz_peers", "bank-89", Peer(0, 1, false, 0) + BuildKeyFrame(session, key, 89));
+  Write("fuzz_peers", "bank-1", Peer(0, 2, false, 0) + BuildSecureFrame(digest, 1, key, session));
+  Write("fuzz_peers", "bank-1-sealed", Peer(0, 2, false, 1) + '\x01' + digest);
+  Write("fuzz_peers", "bank-75", Peer(0, 3, false, 1) + 'K' + "IP");
+  Write("fuzz_peers", "bank-13", Peer(0, 3, false, 1) + '\x0D' + digest);
+  Write("fuzz_peers", "bank-21",
+        Peer(0, 3, false, 1) + '\x15' +
+            "*** Z\xE1kazn\xEDk m\xE1 nedostate\xE8nou hotovost na \xFA\xE8tu.");
+  Write("fuzz_peers", "bank-debit", Peer(0, 0, true, 0) + debit);
+  Write("fuzz_peers", "bank-debit-from-wallet", Peer(0, 0, false, 0) + debit);
+  Write("fuzz_peers", "bank-debit-too-much",
+        Peer(0, 0, true, 0) +
+            BuildPlainFrame(Fields({"REF2", digest, "20000", "2004123456/0800"}), 0xB0));
+  Write("fuzz_peers", "gateway-99", Peer(1, 0, false, 0) + BuildPlainFrame(key, 99));
+  Write("fuzz_peers", "gateway-A0",
+        Peer(1, 2, false, 0) +
+            BuildPlainFrame(Fields({"REF3", "10.1.0.9", "320", "2004123456/0800", block}), 0xA0));
+  Write("fuzz_peers", "gateway-B1",
+        Peer(1, 3, true, 0) + BuildPlainFrame(Fields({"0123456789ABCDEF", "PAID", "320"}), 0xB1));
+  Write("fuzz_peers", "gateway-B1-refused",
+        Peer(1, 3, true, 0) +
+            BuildPlainFrame(Fields({"0123456789ABCDEF", "REFUSED", "Neplatn\xE1 \xE8\xE1stka."}),
+                            0xB1));
+  Write("fuzz_peers", "merchant-79",
+        Peer(2, 2, false, 2) + 'O' + digest + '\0' + "Kniha;2;300\r\nPero;5;20\r\n");
+  Write("fuzz_peers", "merchant-79-bad-order",
+        Peer(2, 2, false, 2) + 'O' + digest + '\0' + "Kniha;x;300\r\n");
+  Write("fuzz_peers", "merchant-A1",
+        Peer(2, 3, true, 0) + BuildPlainFrame(Fields({"@PENDING-ORDER@@", "PAID", "320"}), 0xA1));
+  Write(
+      "fuzz_peers", "merchant-A1-refused",
+      Peer(2, 3, true, 0) + BuildPlainFrame(Fields({"@PENDING-ORDER@@", "REFUSED", "Nic."}), 0xA1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +240,8 @@ int main(int argc, char** argv) {
     Envelopes();
     RsaSeeds();
     Purchase();
+    Session();
+    Peers();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pelvane-fuzz-seeds: %s\n", e.what());
     return 1;

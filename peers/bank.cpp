@@ -48,8 +48,8 @@ std::string PaymentLine(const Payment& p) {
 }  // namespace
 
 Bank::Bank(BankDatabase& db, const std::string& bind_address, const std::string& gateway_host,
-           LogSink log)
-    : PeerBase("bank", bind_address, kBankPort, kMsgBankKey, std::move(log)),
+           LogSink log, PeerSeam seam)
+    : PeerBase("bank", bind_address, kBankPort, kMsgBankKey, std::move(log), std::move(seam)),
       db_(db),
       gateway_host_(gateway_host),
       gateway_ip_(ResolveIpv4(gateway_host)) {}

@@ -24,9 +24,9 @@ inline constexpr std::size_t kMaxSecureText = 585;
 class Bank final : public PeerBase {
  public:
   // gateway_host: the address announced in message 76; debit requests are accepted only from
-  // that address's port 2003.
+  // that address's port 2003. seam: see PeerSeam.
   Bank(BankDatabase& db, const std::string& bind_address, const std::string& gateway_host,
-       LogSink log);
+       LogSink log, PeerSeam seam = {});
 
   // The text of message 13 for these payments: one line per payment (date, time, amount and
   // the merchant's account under the wallet's column titles), lines joined by CR LF, cut to

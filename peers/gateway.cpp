@@ -17,8 +17,10 @@ constexpr char kBadBlockReason[] = "Blok pro platebn\xED br\xE1nu nelze otev\xF8
 
 }  // namespace
 
-Gateway::Gateway(const std::string& bind_address, const std::string& bank_host, LogSink log)
-    : PeerBase("gateway", bind_address, kGatewayPort, kMsgGatewayKey, std::move(log)),
+Gateway::Gateway(const std::string& bind_address, const std::string& bank_host, LogSink log,
+                 PeerSeam seam)
+    : PeerBase("gateway", bind_address, kGatewayPort, kMsgGatewayKey, std::move(log),
+               std::move(seam)),
       bank_ip_(ResolveIpv4(bank_host)) {}
 
 bool Gateway::Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) {

@@ -14,7 +14,9 @@ namespace pelvane::peers {
 class Gateway final : public PeerBase {
  public:
   // bank_host: where debit requests go (port 2001); results are accepted only from there.
-  Gateway(const std::string& bind_address, const std::string& bank_host, LogSink log);
+  // seam: see PeerSeam.
+  Gateway(const std::string& bind_address, const std::string& bank_host, LogSink log,
+          PeerSeam seam = {});
 
  protected:
   bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;

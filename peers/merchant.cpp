@@ -37,8 +37,10 @@ std::string NewReference() {
 
 }  // namespace
 
-Merchant::Merchant(const std::string& bind_address, const std::string& gateway_host, LogSink log)
-    : PeerBase("merchant", bind_address, kMerchantPort, kMsgMerchantKey, std::move(log)),
+Merchant::Merchant(const std::string& bind_address, const std::string& gateway_host, LogSink log,
+                   PeerSeam seam)
+    : PeerBase("merchant", bind_address, kMerchantPort, kMsgMerchantKey, std::move(log),
+               std::move(seam)),
       gateway_ip_(ResolveIpv4(gateway_host)) {}
 
 bool Merchant::Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) {

@@ -20,8 +20,9 @@ inline constexpr char kDispatchedText[] = "Zbo\x9E\xED bylo odesl\xE1no.";
 class Merchant final : public PeerBase {
  public:
   // gateway_host: where authorization requests go (port 2003); results are accepted only
-  // from there.
-  Merchant(const std::string& bind_address, const std::string& gateway_host, LogSink log);
+  // from there. seam: see PeerSeam.
+  Merchant(const std::string& bind_address, const std::string& gateway_host, LogSink log,
+           PeerSeam seam = {});
 
  protected:
   bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;

@@ -153,15 +153,17 @@ WalletKeys::~WalletKeys() {
 }
 
 PeerBase::PeerBase(std::string name, const std::string& bind_address, int port, int key_message,
-                   LogSink log)
+                   LogSink log, PeerSeam seam)
     : name_(std::move(name)),
       log_(std::move(log)),
       key_message_(key_message),
-      keys_(GenerateRsaKeyPair(kb0512)),
-      socket_(bind_address, port) {
-  socket_.OnDatagram = [this](const std::string& datagram, const std::string& from_ip,
-                              int from_port) { OnDatagram(datagram, from_ip, from_port); };
-  socket_.OnError = [this](const std::string& message) {
+      keys_(seam.keys.public_key.empty() ? GenerateRsaKeyPair(kb0512) : std::move(seam.keys)),
+      send_(std::move(seam.send)) {
+  if (send_) return;
+  socket_ = std::make_unique<PeerSocket>(bind_address, port);
+  socket_->OnDatagram = [this](const std::string& datagram, const std::string& from_ip,
+                               int from_port) { OnDatagram(datagram, from_ip, from_port); };
+  socket_->OnError = [this](const std::string& message) {
     Log("datagram rejected: " + Cp1250ToUtf8(message));
   };
   Log("listening on " + bind_address + ":" + std::to_string(port));
@@ -217,7 +219,11 @@ void PeerBase::SendSecureToWallet(const std::string& ip, const WalletKeys& walle
 }
 
 void PeerBase::SendFrame(const std::string& host, int port, const std::string& frame) {
-  socket_.Send(host, port, frame);
+  if (send_) {
+    send_(host, port, frame);
+  } else {
+    socket_->Send(host, port, frame);
+  }
 }
 
 void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_ip, int from_port) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,17 +103,33 @@ struct WalletKeys {
   ~WalletKeys();
 };
 
+// Sends one datagram: (host, port, bytes).
+using SendFunction =
+    std::function<void(const std::string& host, int port, const std::string& bytes)>;
+
+// A peer without a socket (tests, fuzzing): when send is set, the peer binds nothing and its
+// datagrams go to send; when keys holds a public key, the peer uses that pair instead of a
+// fresh one. Datagrams are then handed in with PeerBase::OnDatagram.
+struct PeerSeam {
+  SendFunction send;
+  RsaKeyPair keys;
+};
+
 // The part every peer shares: its socket, its key pair, the wallets' keys, the answer to 99
 // and the reception of 89, and a log with the peer's name.
 class PeerBase {
  public:
   PeerBase(std::string name, const std::string& bind_address, int port, int key_message,
-           LogSink log);
+           LogSink log, PeerSeam seam = {});
   virtual ~PeerBase();
   PeerBase(const PeerBase&) = delete;
   PeerBase& operator=(const PeerBase&) = delete;
 
   const std::string& PublicKey() const noexcept { return keys_.public_key; }
+
+  // Handles one datagram from from_ip:from_port, as the socket does for each it receives.
+  // Failures propagate (the socket logs them).
+  void OnDatagram(const std::string& datagram, const std::string& from_ip, int from_port);
 
  protected:
   // Runs the step for a wallet or peer message other than 99 and 89; returns false for an
@@ -138,17 +155,16 @@ class PeerBase {
                           const std::string& text);
   void SendFrame(const std::string& host, int port, const std::string& frame);
 
-  PeerSocket& Socket() { return socket_; }
+  PeerSocket& Socket() { return *socket_; }
 
  private:
-  void OnDatagram(const std::string& datagram, const std::string& from_ip, int from_port);
-
   std::string name_;
   LogSink log_;
   int key_message_;
   RsaKeyPair keys_;
   std::map<std::string, WalletKeys> wallets_;
-  PeerSocket socket_;
+  SendFunction send_;
+  std::unique_ptr<PeerSocket> socket_;  // none when send_ is set
 };
 
 }  // namespace pelvane::peers
