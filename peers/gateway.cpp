@@ -83,10 +83,15 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
   if (pending_.size() >= kMaxPending) pending_.erase(pending_.begin());
   pending_[reference] = Pending{wallet_ip, ip, port, amount};
   Log("asking the bank to debit " + std::to_string(amount) + " CZK for order " + reference);
-  SendFrame(
-      bank_ip_, kBankPort,
-      BuildPlainFrame(PackFields({reference, digest, std::to_string(amount), merchant_account}),
-                      kMsgDebitRequest));
+  try {
+    SendFrame(
+        bank_ip_, kBankPort,
+        BuildPlainFrame(PackFields({reference, digest, std::to_string(amount), merchant_account}),
+                        kMsgDebitRequest));
+  } catch (...) {
+    pending_.erase(reference);  // no result will come for a request that never left
+    throw;
+  }
 }
 
 void Gateway::OnDebitResult(const std::string& frame, const std::string& ip, int port) {

@@ -1,6 +1,7 @@
 #include "peers/merchant.h"
 
 #include "crypto/secure.h"
+#include "messaging/envelopes.h"
 #include "messaging/frames.h"
 
 namespace pelvane::peers {
@@ -10,6 +11,9 @@ namespace {
 constexpr std::size_t kMaxPending = 1024;
 constexpr char kOrderRefusedPrefix[] = "*** Objedn\xE1vka byla odm\xEDtnuta: ";
 constexpr char kNotDispatchedPrefix[] = "*** Zbo\x9E\xED nebylo odesl\xE1no: ";
+// "blok pro platební bránu je příliš dlouhý"
+constexpr char kGatewayBlockTooLong[] =
+    "blok pro platebn\xED br\xE1nu je p\xF8\xEDli\x9A dlouh\xFD";
 
 // The secure block that starts at pos of a dual frame (len4 + body), advancing pos.
 std::string TakeBlock(const std::string& frame, std::size_t& pos) {
@@ -74,6 +78,16 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
     return;
   }
   const std::string reference = NewReference();
+  // The request carries the gateway block as hexadecimal text, twice its size: a block too
+  // long for that is refused before the order is taken.
+  const std::string request = BuildPlainFrame(
+      PackFields({reference, ip, std::to_string(order.total), kMerchantAccount, gateway_block}),
+      kMsgAuthorizationRequest);
+  if (request.size() > kMaxFrameSize) {
+    SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
+                       std::string(kOrderRefusedPrefix) + kGatewayBlockTooLong);
+    return;
+  }
   Log("order " + reference + " from the wallet at " + ip + ":");
   for (const OrderItem& item : order.items) {
     LogText("  " + std::to_string(item.count) + " x " + std::to_string(item.price) + " CZK  ",
@@ -82,10 +96,7 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   Log("  total " + std::to_string(order.total) + " CZK; asking the payment gateway");
   if (orders_.size() >= kMaxPending) orders_.erase(orders_.begin());
   orders_[reference] = PendingOrder{ip, order.total};
-  SendFrame(gateway_ip_, kGatewayPort,
-            BuildPlainFrame(PackFields({reference, ip, std::to_string(order.total),
-                                        kMerchantAccount, gateway_block}),
-                            kMsgAuthorizationRequest));
+  SendFrame(gateway_ip_, kGatewayPort, request);
 }
 
 void Merchant::OnAuthorizationResult(const std::string& frame, const std::string& ip, int port) {

@@ -219,6 +219,12 @@ void PeerBase::SendSecureToWallet(const std::string& ip, const WalletKeys& walle
 }
 
 void PeerBase::SendFrame(const std::string& host, int port, const std::string& frame) {
+  // Every receiver of the protocol takes frames of at most kMaxFrameSize bytes.
+  if (frame.size() > kMaxFrameSize) {
+    throw EEnvelopeTooLarge("A frame of " + std::to_string(frame.size()) +
+                            " bytes does not fit one datagram (at most " +
+                            std::to_string(kMaxFrameSize) + ")");
+  }
   if (send_) {
     send_(host, port, frame);
   } else {

@@ -153,6 +153,8 @@ class PeerBase {
   // Sends a secure frame to the wallet (its port 2000), sealed with its keys.
   void SendSecureToWallet(const std::string& ip, const WalletKeys& wallet, int id,
                           const std::string& text);
+  // Sends one frame; one longer than a datagram carries (kMaxFrameSize) throws
+  // EEnvelopeTooLarge and is not sent.
   void SendFrame(const std::string& host, int port, const std::string& frame);
 
   PeerSocket& Socket() { return *socket_; }
