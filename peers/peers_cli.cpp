@@ -47,7 +47,9 @@ constexpr char kUsage[] =
     "                 :memory: keeps it in memory); created with a demo account on first use\n"
     "  --bank-host    where the gateway finds the bank (default: the bind address)\n"
     "  --gateway-host the gateway's address the bank tells wallets and the merchant uses\n"
-    "                 (default: the bind address)\n";
+    "                 (default: the bind address)\n"
+    "  --help         show this help\n"
+    "  --version      show the program's version\n";
 
 struct UsageError {
   std::string message;
@@ -58,6 +60,7 @@ struct Parsed {
   std::vector<std::string> words;
   std::map<std::string, std::string> options;
   bool help = false;
+  bool version = false;
 };
 
 Parsed Parse(const std::vector<std::string>& args) {
@@ -66,6 +69,8 @@ Parsed Parse(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
+    } else if (arg == "--version") {
+      parsed.version = true;
     } else if (arg.rfind("--", 0) == 0) {
       std::string name = arg.substr(2);
       std::string value;
@@ -270,6 +275,10 @@ int RunPeersCli(const std::vector<std::string>& args, std::ostream& out, std::os
     const Parsed parsed = Parse(args);
     if (parsed.help) {
       out << kUsage;
+      return 0;
+    }
+    if (parsed.version) {
+      out << "pelvane-peers " << PELVANE_VERSION << "\n";
       return 0;
     }
     if (parsed.words.empty()) return RunPeers(parsed, err);

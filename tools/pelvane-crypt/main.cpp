@@ -14,9 +14,9 @@ using pelvane::crypt::Command;
 namespace {
 
 const Command* const kCommands[] = {
-    &pelvane::crypt::kEncodeCommand, &pelvane::crypt::kDecodeCommand,
-    &pelvane::crypt::kHashCommand,   &pelvane::crypt::kCipherCommand,
-    &pelvane::crypt::kRsaCommand,    &pelvane::crypt::kFrameCommand,
+    &pelvane::crypt::kEncodeCommand,   &pelvane::crypt::kDecodeCommand,
+    &pelvane::crypt::kHashCommand,     &pelvane::crypt::kCipherCommand,
+    &pelvane::crypt::kRsaCommand,      &pelvane::crypt::kFrameCommand,
     &pelvane::crypt::kEnvelopeCommand,
 };
 
@@ -26,9 +26,11 @@ void PrintHelp(std::FILE* to) {
                "Reproduces Pelvane's encodings, digests, ciphers and message frames.\n"
                "Input is read from standard input; the result bytes go to standard output\n"
                "(a newline is added only on a terminal).\n\nCommands:\n");
-  for (const Command* c : kCommands) std::fprintf(to, "  %-10s %s\n", c->name, c->summary);
+  for (const Command* c : kCommands)
+    std::fprintf(to, "  %-10s %s\n", c->name, c->summary);
   std::fprintf(to,
-               "\n'pelvane-crypt COMMAND --help' shows a command's options.\n"
+               "\n'pelvane-crypt COMMAND --help' shows a command's options;\n"
+               "'pelvane-crypt --version' shows the version.\n"
                "Exit status: 0 success, 1 failure (message on standard error), 2 usage error.\n");
 }
 
@@ -60,8 +62,8 @@ int main(int argc, char** argv) {
     try {
       return c->run(rest);
     } catch (const pelvane::crypt::UsageError& e) {
-      std::fprintf(stderr, "pelvane-crypt %s: %s\nUsage: pelvane-crypt %s %s\n", c->name,
-                   e.what(), c->name, c->usage);
+      std::fprintf(stderr, "pelvane-crypt %s: %s\nUsage: pelvane-crypt %s %s\n", c->name, e.what(),
+                   c->name, c->usage);
       return 2;
     } catch (const pelvane::Exception& e) {
       // Messages are Windows-1250 texts of the system; the terminal speaks UTF-8.

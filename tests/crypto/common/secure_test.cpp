@@ -13,7 +13,8 @@ TEST(Secure, WipeZeroesAndEmpties) {
   const size_t n = key.size();
   SecureWipe(key);
   EXPECT_TRUE(key.empty());
-  for (size_t i = 0; i < n; ++i) EXPECT_EQ(raw[i], 0);
+  for (size_t i = 0; i < n; ++i)
+    EXPECT_EQ(raw[i], 0);
 }
 
 TEST(Secure, RandomBytesVary) {
