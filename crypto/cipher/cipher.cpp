@@ -367,7 +367,10 @@ void TCipher::MacBlocks(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-void TCipher::EncryptBuffer(const void* source, void* dest, std::size_t size) {
+// The shared frame of EncryptBuffer and DecryptBuffer: the MAC modes only absorb the source and
+// write nothing; the other modes copy the source to dest and work there in place.
+void TCipher::CodeBuffer(const void* source, void* dest, std::size_t size,
+                         void (TCipher::*blocks)(std::uint8_t*, std::size_t)) {
   RequireReady();
   if (size == 0) return;
   const auto* in = static_cast<const std::uint8_t*>(source);
@@ -377,20 +380,15 @@ void TCipher::EncryptBuffer(const void* source, void* dest, std::size_t size) {
   }
   auto* out = static_cast<std::uint8_t*>(dest);
   if (in != out) std::memmove(out, in, size);
-  EncryptBlocks(out, size);
+  (this->*blocks)(out, size);
+}
+
+void TCipher::EncryptBuffer(const void* source, void* dest, std::size_t size) {
+  CodeBuffer(source, dest, size, &TCipher::EncryptBlocks);
 }
 
 void TCipher::DecryptBuffer(const void* source, void* dest, std::size_t size) {
-  RequireReady();
-  if (size == 0) return;
-  const auto* in = static_cast<const std::uint8_t*>(source);
-  if (mode_ >= cmCTSMAC) {
-    MacBlocks(in, size);
-    return;
-  }
-  auto* out = static_cast<std::uint8_t*>(dest);
-  if (in != out) std::memmove(out, in, size);
-  DecryptBlocks(out, size);
+  CodeBuffer(source, dest, size, &TCipher::DecryptBlocks);
 }
 
 // ---------------------------------------------------------------------------------------------

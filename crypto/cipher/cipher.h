@@ -184,6 +184,8 @@ class TCipher : public TProtection {
   void EncryptBlocks(std::uint8_t* data, std::size_t size);
   void DecryptBlocks(std::uint8_t* data, std::size_t size);
   void MacBlocks(const std::uint8_t* data, std::size_t size);
+  void CodeBuffer(const void* source, void* dest, std::size_t size,
+                  void (TCipher::*blocks)(std::uint8_t*, std::size_t));
   void ChainStart(TProtectionAction action);
 
   TCipherMode mode_ = cmCTS;
