@@ -15,4 +15,11 @@ std::string Cp1250ToUtf8(std::string_view cp1250);
 // a character that Windows-1250 cannot represent.
 std::string Utf8ToCp1250(std::string_view utf8);
 
+// Received bytes made safe to show: control characters (below 0x20, and 0x7F) become "\xNN"
+// with upper-case hex digits, so that a datagram cannot move the cursor, clear or reset a
+// terminal, or hide text. Line feeds stay line breaks, and a carriage return directly before a
+// line feed is dropped. Works on Windows-1250 and UTF-8 alike (both keep these bytes for the
+// control characters alone).
+std::string EscapeControlBytes(std::string_view text);
+
 }  // namespace pelvane

@@ -30,5 +30,24 @@ TEST(Charset, UnrepresentableOrInvalidTextIsRefused) {
   EXPECT_THROW(Utf8ToCp1250("ok\xC3"), EConvertError);    // cut-off UTF-8 sequence
 }
 
+TEST(Charset, ControlBytesAreShownEscaped) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"\x1B"
+       "c reset",
+       "\\x1Bc reset"},
+      {"\x1B[2J\a", "\\x1B[2J\\x07"},
+      {std::string("nul\0end", 7), "nul\\x00end"},
+      {"line 1\r\nline 2\n", "line 1\nline 2\n"},  // line breaks stay
+      {"over\rwrite", "over\\x0Dwrite"},           // a lone CR would overwrite the line
+      {"tab\tdel\x7F", "tab\\x09del\\x7F"},
+      {"P\xF8\xEDli\x9A \x80", "P\xF8\xEDli\x9A \x80"},  // Windows-1250 letters unchanged
+      {"\xC5\x99\\x1B", "\xC5\x99\\x1B"},                // UTF-8 and a literal backslash too
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(EscapeControlBytes(c.in), c.out) << c.in;
+}
+
 }  // namespace
 }  // namespace pelvane
