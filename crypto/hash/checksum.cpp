@@ -120,6 +120,7 @@ void XorLanes::Absorb(const std::uint8_t* data, std::size_t size) {
     position = (position + 1) % 8;
     --size;
   }
+  if (size == 0) return;  // still inside the word the previous pieces began
   std::uint64_t acc = 0;
   for (; size >= 8; size -= 8, data += 8)
     acc ^= LoadLittleEndian64(data);
