@@ -104,10 +104,14 @@ TChecksum::~TChecksum() {
   SecureWipe(digest_);
 }
 
-void TChecksum::FinishValue(std::uint32_t value) {
+void TChecksum::ShowValue(std::uint32_t value) {
   const std::size_t size = DigestSize();
   for (std::size_t i = 0; i < size; ++i)
     digest_[i] = static_cast<std::uint8_t>(value >> (8 * (size - 1 - i)));
+}
+
+void TChecksum::FinishValue(std::uint32_t value) {
+  ShowValue(value);
   FinishHook();
 }
 
@@ -148,6 +152,7 @@ THash_XOR16::~THash_XOR16() {
 
 void THash_XOR16::Reset() {
   lanes_ = XorLanes{};
+  ShowValue(0);
 }
 
 void THash_XOR16::Update(const void* data, std::size_t size) {
@@ -167,6 +172,7 @@ THash_XOR32::~THash_XOR32() {
 
 void THash_XOR32::Reset() {
   lanes_ = XorLanes{};
+  ShowValue(0);
 }
 
 void THash_XOR32::Update(const void* data, std::size_t size) {
@@ -189,6 +195,7 @@ THash_CRC16_CCITT::~THash_CRC16_CCITT() {
 
 void THash_CRC16_CCITT::Reset() {
   crc_ = 0xFFFF;
+  ShowValue(crc_);
 }
 
 void THash_CRC16_CCITT::Update(const void* data, std::size_t size) {
@@ -212,6 +219,7 @@ Thash_CRC16_Standard::~Thash_CRC16_Standard() {
 
 void Thash_CRC16_Standard::Reset() {
   crc_ = 0;
+  ShowValue(crc_);
 }
 
 void Thash_CRC16_Standard::Update(const void* data, std::size_t size) {
@@ -235,6 +243,7 @@ THash_CRC32::~THash_CRC32() {
 
 void THash_CRC32::Reset() {
   crc_ = 0xFFFFFFFFu;
+  ShowValue(crc_);
 }
 
 void THash_CRC32::Update(const void* data, std::size_t size) {

@@ -24,7 +24,10 @@
 
 namespace pelvane {
 
-// The base of the checksums. It digests nothing itself: its digest size is 0.
+// The base of the checksums. It digests nothing itself: its digest size is 0. After Reset the
+// digest bytes show the starting register (0 for the XORs and CRC-16/ARC, FFFF for
+// CRC-16/CCITT-FALSE, FFFFFFFF for CRC-32), so that a checksum used as a protection object
+// starts from the same bytes every time.
 class TChecksum : public THash {
  public:
   explicit TChecksum(std::shared_ptr<TProtection> protection = nullptr);
@@ -36,7 +39,9 @@ class TChecksum : public THash {
   std::uint8_t* DigestBytes() override { return digest_.data(); }
 
  protected:
-  // Stores value as DigestSize bytes, most significant first, then runs the protection hook.
+  // Stores value as DigestSize bytes, most significant first.
+  void ShowValue(std::uint32_t value);
+  // ShowValue, then the protection hook.
   void FinishValue(std::uint32_t value);
 
   std::array<std::uint8_t, 4> digest_{};
