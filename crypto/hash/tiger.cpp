@@ -69,10 +69,9 @@ inline void KeySchedule(std::uint64_t* x) {
   x[7] -= x[6] ^ 0x0123456789ABCDEFull;
 }
 
-// Compresses one block (eight words) into the chaining words abc.
-inline void Compress(const std::uint64_t* t, std::uint64_t* abc, const std::uint64_t* block) {
-  std::uint64_t x[8];
-  std::memcpy(x, block, sizeof x);
+// Compresses one block (eight words, which the key schedule overwrites) into the chaining
+// words abc.
+inline void Compress(const std::uint64_t* t, std::uint64_t* abc, std::uint64_t* x) {
   std::uint64_t a = abc[0], b = abc[1], c = abc[2];
   Pass<5>(t, a, b, c, x);
   KeySchedule(x);
@@ -112,7 +111,9 @@ SBoxes GenerateSBoxes() {
       for (std::size_t table = 0; table < 1024; table += 256) {
         if (++abc == 3) {
           abc = 0;
-          Compress(t.data(), state, text);
+          std::uint64_t block[8];
+          std::copy(text, text + 8, block);
+          Compress(t.data(), state, block);
         }
         for (int col = 0; col < 8; ++col) {
           const int shift = 8 * col;
@@ -160,13 +161,13 @@ void THash_Tiger::CompressBlocks(const std::uint8_t* data, std::size_t count) {
   std::uint64_t abc[3];
   for (int i = 0; i < 3; ++i)
     abc[i] = state_[2 * i] | static_cast<std::uint64_t>(state_[2 * i + 1]) << 32;
+  std::uint64_t x[8];
   for (; count > 0; --count, data += 64) {
-    std::uint64_t x[8];
     for (int i = 0; i < 8; ++i)
       x[i] = LoadLittleEndian64(data + 8 * i);
     Compress(t, abc, x);
-    SecureWipe(x, sizeof x);
   }
+  SecureWipe(x, sizeof x);
   for (int i = 0; i < 3; ++i) {
     state_[2 * i] = static_cast<std::uint32_t>(abc[i]);
     state_[2 * i + 1] = static_cast<std::uint32_t>(abc[i] >> 32);
