@@ -25,21 +25,22 @@ void StoreLittleEndian64(std::uint8_t* p, std::uint64_t v) {
     p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// One round: c_i is byte i of c, least significant first.
+// One round: c_i is byte i of c, least significant first. The four lookups are combined as two
+// pairs, which shortens the chain from c to a (each round's a is the next round's c).
 template <std::uint64_t kMul>
-inline void Round(const std::uint64_t* t, std::uint64_t& a, std::uint64_t& b, std::uint64_t& c,
-                  std::uint64_t x) {
+[[gnu::always_inline]] inline void Round(const std::uint64_t* t, std::uint64_t& a, std::uint64_t& b,
+                                         std::uint64_t& c, std::uint64_t x) {
   c ^= x;
-  a -= t[c & 0xFF] ^ t[256 + ((c >> 16) & 0xFF)] ^ t[512 + ((c >> 32) & 0xFF)] ^
-       t[768 + ((c >> 48) & 0xFF)];
-  b += t[768 + ((c >> 8) & 0xFF)] ^ t[512 + ((c >> 24) & 0xFF)] ^ t[256 + ((c >> 40) & 0xFF)] ^
-       t[c >> 56];
+  a -= (t[c & 0xFF] ^ t[256 + ((c >> 16) & 0xFF)]) ^
+       (t[512 + ((c >> 32) & 0xFF)] ^ t[768 + ((c >> 48) & 0xFF)]);
+  b += (t[768 + ((c >> 8) & 0xFF)] ^ t[512 + ((c >> 24) & 0xFF)]) ^
+       (t[256 + ((c >> 40) & 0xFF)] ^ t[c >> 56]);
   b *= kMul;
 }
 
 template <std::uint64_t kMul>
-inline void Pass(const std::uint64_t* t, std::uint64_t& a, std::uint64_t& b, std::uint64_t& c,
-                 const std::uint64_t* x) {
+[[gnu::always_inline]] inline void Pass(const std::uint64_t* t, std::uint64_t& a, std::uint64_t& b,
+                                        std::uint64_t& c, const std::uint64_t* x) {
   Round<kMul>(t, a, b, c, x[0]);
   Round<kMul>(t, b, c, a, x[1]);
   Round<kMul>(t, c, a, b, x[2]);
@@ -50,7 +51,7 @@ inline void Pass(const std::uint64_t* t, std::uint64_t& a, std::uint64_t& b, std
   Round<kMul>(t, b, c, a, x[7]);
 }
 
-inline void KeySchedule(std::uint64_t* x) {
+[[gnu::always_inline]] inline void KeySchedule(std::uint64_t* x) {
   x[0] -= x[7] ^ 0xA5A5A5A5A5A5A5A5ull;
   x[1] ^= x[0];
   x[2] += x[1];
@@ -71,7 +72,8 @@ inline void KeySchedule(std::uint64_t* x) {
 
 // Compresses one block (eight words, which the key schedule overwrites) into the chaining
 // words abc.
-inline void Compress(const std::uint64_t* t, std::uint64_t* abc, std::uint64_t* x) {
+[[gnu::always_inline]] inline void Compress(const std::uint64_t* t, std::uint64_t* abc,
+                                            std::uint64_t* x) {
   std::uint64_t a = abc[0], b = abc[1], c = abc[2];
   Pass<5>(t, a, b, c, x);
   KeySchedule(x);
