@@ -84,7 +84,7 @@ TEST(CryptHash, FurtherHashesByNameAndAbsentRowsRefused) {
   EXPECT_THROW(RunCommand(kHashCommand, {"--algorithm", "Sapphire II-160"}, "abc"), Exception);
 }
 
-// FIPS 81 / the classic DES example (key 133457799BBCDFF1) and Blowfish with the all-zero key
+// The classic worked DES example (key 133457799BBCDFF1) and Blowfish with the all-zero key
 // from its designer's vectors, one block each in cmECB.
 TEST(CryptCipher, RawKeyAndHexGiveSingleBlockKnownAnswers) {
   const std::string des = FormatToStr("0123456789ABCDEF", kFormatHex);

@@ -73,8 +73,9 @@ TEST(Tiger, DesignersWordsInLittleEndianOrder) {
             "DD00230799F5009FEC6DEBC838BB6A27DF2B9D6F110C7937");
 }
 
-// HAVAL with three passes: the designers' test values for the 128-bit output, the empty message
-// in the shorter lengths, and the pass count that selects them.
+// HAVAL with three passes: the designers' published test values for the 128-bit output (and the
+// widely quoted "quick brown fox" example), the empty message in the 160- to 224-bit lengths, and
+// the pass count those values pin.
 INSTANTIATE_TEST_SUITE_P(
     Haval, FurtherKnownAnswers,
     ::testing::Values(
