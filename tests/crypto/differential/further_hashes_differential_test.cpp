@@ -78,6 +78,10 @@ struct HavalCase {
   hashid id;
 };
 
+void PrintTo(const HavalCase& c, std::ostream* os) {
+  *os << c.cls->ClassName();
+}
+
 class HavalLengths : public ::testing::TestWithParam<HavalCase> {};
 
 TEST_P(HavalLengths, EqualsMhash) {

@@ -37,6 +37,11 @@ struct KnownAnswer {
   std::string digest;  // upper-case hexadecimal
 };
 
+// Names the case in test listings (instead of dumping the object's bytes).
+void PrintTo(const KnownAnswer& k, std::ostream* os) {
+  *os << k.cls->ClassName() << " of " << Input(k.input).size() << " bytes";
+}
+
 class FurtherKnownAnswers : public ::testing::TestWithParam<KnownAnswer> {};
 
 TEST_P(FurtherKnownAnswers, Digest) {
