@@ -1,14 +1,10 @@
 #include "app/session/purchase_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <utility>
 
 #include "app/session/conversion.h"
 #include "crypto/formats/charset.h"
+#include "crypto/input_file.h"
 
 namespace pelvane {
 
@@ -51,56 +47,15 @@ std::string ExtractHost(std::string_view url) {
   return std::string(rest.substr(0, rest.find(':')));
 }
 
-namespace {
-
-// The path as a message names it: Windows-1250 where it converts, otherwise with every byte
-// outside ASCII shown as "?".
-std::string PathForMessage(const std::string& path) {
-  try {
-    return Utf8ToCp1250(path);
-  } catch (const Exception&) {
-    std::string shown = path;
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-    }
-    return shown;
-  }
-}
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 void PurchaseBuffer::LoadFromFile(const std::string& path) {
   bytes_.clear();
-  const auto fail = [&path]() { return EFOpenError("Cannot open file " + PathForMessage(path)); };
-  if (path.find('\0') != std::string::npos) throw fail();
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) throw fail();
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) throw fail();
-  std::string content;
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw fail();
-    if (got == 0) break;
-    content.append(chunk, static_cast<std::size_t>(got));
+  // A regular file of at most 64 KiB: /dev/zero, a FIFO or a huge file would otherwise exhaust
+  // memory or wait forever.
+  try {
+    bytes_ = ReadBoundedFile(path, kPurchaseFileLimit);
+  } catch (const EInputFile& e) {
+    throw EFOpenError(e.Message());
   }
-  bytes_ = std::move(content);
 }
 
 void PurchaseBuffer::FindFileValue(std::string_view prefix, std::string& value) const {

@@ -3,12 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "crypto/exception.h"
+#include "crypto/input_file.h"
 
 namespace pelvane::crypt {
 
@@ -72,10 +71,75 @@ std::string ReadStdin() {
   return s.str();
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Exception("Cannot open file " + path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+SecretString ReadKeyText(const std::string& path) {
+  SecretString text;
+  if (path == "-") {
+    char c = 0;
+    while (std::cin.get(c) && c != '\n') {
+      text.append(std::string_view(&c, 1));
+      if (text.size() > kSecretFileLimit) {
+        throw EInputFile("The key line on standard input is longer than " +
+                         DescribeLimit(kSecretFileLimit));
+      }
+    }
+    c = 0;
+  } else {
+    text = ReadSecretInput(path, kSecretFileLimit);
+    if (!text.empty() && text.view().back() == '\n') text.resize(text.size() - 1);
+  }
+  if (!text.empty() && text.view().back() == '\r') text.resize(text.size() - 1);
+  return text;
+}
+
+void RejectSecondStdinKey(const Options& options, const std::vector<std::string>& names) {
+  int from_stdin = 0;
+  for (const std::string& name : names)
+    from_stdin += options.Value(name) == "-";
+  if (from_stdin > 1) throw UsageError("only one key option can read standard input ('-')");
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+SecretString ParseHex(std::string_view text, const std::string& what) {
+  if (text.size() % 2 != 0) {
+    throw UsageError(what + " needs an even number of hexadecimal digits");
+  }
+  SecretString bytes;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int hi = HexDigit(text[i]);
+    const int lo = HexDigit(text[i + 1]);
+    if (hi < 0 || lo < 0) throw UsageError(what + " needs hexadecimal digits");
+    const char byte = static_cast<char>(hi * 16 + lo);
+    bytes.append(std::string_view(&byte, 1));
+  }
+  return bytes;
+}
+
+SecretString HexKeyText(const Options& options, const std::string& name, std::string& what) {
+  const std::string hex = name + "-hex";
+  const std::string file = name + "-file";
+  if (options.Has(hex) && options.Has(file)) {
+    throw UsageError("give only one of --" + hex + " and --" + file);
+  }
+  if (options.Has(hex)) {
+    what = "option --" + hex;
+    return SecretString(options.Value(hex).value());
+  }
+  if (options.Has(file)) {
+    const std::string path = options.Value(file).value();
+    what = path == "-" ? "the key on standard input" : "the key file " + path;
+    return ReadKeyText(path);
+  }
+  throw UsageError("option --" + hex + " or --" + file + " is required");
 }
 
 void WriteResult(const std::string& bytes) {

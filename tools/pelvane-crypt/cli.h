@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crypto/algorithm_catalogue.h"
+#include "crypto/secure.h"
 
 namespace pelvane::crypt {
 
@@ -37,8 +38,23 @@ class Options {
 // All of standard input, as bytes.
 std::string ReadStdin();
 
-// Reads a whole file as bytes; a failure throws pelvane::Exception naming the file.
-std::string ReadFile(const std::string& path);
+// A key text from a file (a regular file of at most 4 KiB) or, for "-", from the first line of
+// standard input (the rest of standard input stays for the command's data). One trailing line
+// break is ignored. A failure throws pelvane::Exception naming the file and the limit.
+SecretString ReadKeyText(const std::string& path);
+
+// Refuses a command line that names standard input ("-") for more than one of the options.
+void RejectSecondStdinKey(const Options& options, const std::vector<std::string>& names);
+
+// The hexadecimal text of a key, either from the command line (--NAME-hex HEX, visible to other
+// users and kept in the shell's history: for test vectors) or from a file (--NAME-file F, the
+// same text; "-" for the first line of standard input). Exactly one of the two is required.
+// Sets what to the source as usage errors name it.
+SecretString HexKeyText(const Options& options, const std::string& name, std::string& what);
+
+// Strict hexadecimal (an even number of digits, nothing else) to bytes; what names the option in
+// the usage error.
+SecretString ParseHex(std::string_view text, const std::string& what);
 
 // Writes the result bytes to standard output, followed by a newline only when standard
 // output is a terminal.

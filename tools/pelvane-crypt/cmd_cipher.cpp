@@ -11,32 +11,8 @@ namespace pelvane::crypt {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// Strict hexadecimal: an even number of digits, nothing else.
-std::string ParseHexOption(const Options& options, const std::string& name) {
-  const std::string text = options.Required(name);
-  if (text.size() % 2 != 0) {
-    throw UsageError("option --" + name + " needs an even number of hexadecimal digits");
-  }
-  std::string bytes;
-  bytes.reserve(text.size() / 2);
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int hi = HexDigit(text[i]);
-    const int lo = HexDigit(text[i + 1]);
-    if (hi < 0 || lo < 0) throw UsageError("option --" + name + " needs hexadecimal digits");
-    bytes.push_back(static_cast<char>(hi * 16 + lo));
-  }
-  return bytes;
-}
-
 int RunCipher(const std::vector<std::string>& args) {
-  const Options options(args, {"algorithm", "mode", "key-hex", "key-hash", "iv-hex"},
+  const Options options(args, {"algorithm", "mode", "key-hex", "key-file", "key-hash", "iv-hex"},
                         {"encode", "decode", "raw-key", "hex"});
   if (options.Has("encode") == options.Has("decode")) {
     throw UsageError("give exactly one of --encode and --decode");
@@ -52,7 +28,9 @@ int RunCipher(const std::vector<std::string>& args) {
     throw UsageError("unknown mode '" + mode_name +
                      "' (cmCTS, cmCBC, cmCFB, cmOFB, cmECB, cmCTSMAC, cmCBCMAC, cmCFBMAC)");
   }
-  const std::string key = ParseHexOption(options, "key-hex");
+  std::string key_source;
+  const SecretString key_text = HexKeyText(options, "key", key_source);
+  const SecretString key = ParseHex(key_text, key_source);
   const std::string key_hash = options.Value("key-hash").value_or("Message Digest 5");
   RejectAbsentAlgorithm(AlgorithmKind::kCipher, algorithm);
 
@@ -70,7 +48,7 @@ int RunCipher(const std::vector<std::string>& args) {
 
   std::string iv;
   if (options.Has("iv-hex")) {
-    iv = ParseHexOption(options, "iv-hex");
+    iv = ParseHex(options.Value("iv-hex").value(), "option --iv-hex").str();
     const auto block = static_cast<std::size_t>(cls->BlockSize());
     if (iv.size() != block) {
       throw UsageError("option --iv-hex needs " + std::to_string(block) + " bytes for " +
@@ -91,14 +69,17 @@ int RunCipher(const std::vector<std::string>& args) {
   }
 
   const int format = options.Has("hex") ? kFormatHex : kFormatDefault;
-  std::string input = ReadStdin();
+  std::string read = ReadStdin();
+  SecretString input = SecretString::Take(read);
   if (options.Has("encode")) {
     WriteResult(manager.CipherObject().ProcessString(input, actEncode, format));
   } else {
     // A line end after the text (as a shell or editor leaves it) is not part of the text.
-    while (!input.empty() && (input.back() == '\n' || input.back() == '\r'))
-      input.pop_back();
-    WriteResult(manager.CipherObject().ProcessString(input, actDecode, format));
+    while (!input.empty() && (input.view().back() == '\n' || input.view().back() == '\r'))
+      input.resize(input.size() - 1);
+    std::string plain = manager.CipherObject().ProcessString(input, actDecode, format);
+    WriteResult(plain);
+    SecureWipe(plain);
   }
   return 0;
 }
@@ -107,7 +88,7 @@ int RunCipher(const std::vector<std::string>& args) {
 
 const Command kCipherCommand = {
     "cipher", "Encipher or decipher with a block cipher",
-    "--encode|--decode --algorithm NAME --mode MODE --key-hex HEX\n"
+    "--encode|--decode --algorithm NAME --mode MODE --key-file F|--key-hex HEX\n"
     "                  [--key-hash NAME|none | --raw-key] [--iv-hex HEX] [--hex]\n"
     "  --encode enciphers standard input and writes the ciphertext as MIME Base 64 text;\n"
     "  --decode reads that text from standard input and writes the plaintext bytes. With\n"
@@ -121,7 +102,10 @@ const Command kCipherCommand = {
     "  given; none: the cipher's own Ripe Message Digest 256). --raw-key uses the key bytes\n"
     "  as they are (at most the cipher's key size; a shorter key is completed with zeros).\n"
     "  Without --iv-hex the vector is the encryption of a block of FF bytes; --iv-hex gives\n"
-    "  exactly one block.",
+    "  exactly one block.\n"
+    "  The key bytes are hexadecimal text, read from the file F (at most 4 KiB; '-': the first\n"
+    "  line of standard input, the data follows) or given with --key-hex. A command line is\n"
+    "  visible to other users and kept in the shell's history: keep --key-hex for test vectors.",
     RunCipher};
 
 }  // namespace pelvane::crypt

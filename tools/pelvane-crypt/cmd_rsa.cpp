@@ -1,9 +1,16 @@
 // pelvane-crypt rsa: key pairs in the wallet's key text form, and the wallet's RSA
 // encryption and decryption of standard input.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "crypto/exception.h"
+#include "crypto/input_file.h"
 #include "crypto/rsa/keygen.h"
 #include "crypto/rsa/rsa.h"
 #include "crypto/secure.h"
@@ -26,12 +33,29 @@ TKeyBits BitsOption(const Options& options) {
   }
 }
 
-// A key file holds the key text; one trailing line break is ignored.
-std::string ReadKeyFile(const std::string& path) {
-  std::string text = ReadFile(path);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  return text;
+// Writes a new key file readable and writable by its owner alone. An existing file is not
+// overwritten (it may hold a key still in use), nor is a symbolic link followed.
+void WriteNewKeyFile(const std::string& path, const std::string& text) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    const int error = errno;
+    throw Exception("Cannot create file " + PathForMessage(path) + ": " + std::strerror(error));
+  }
+  // The mode given to open is narrowed by the umask, never widened; fchmod is not needed.
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      const int error = errno;
+      ::close(fd);
+      throw Exception("Cannot write file " + PathForMessage(path) + ": " + std::strerror(error));
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  if (::close(fd) != 0) {
+    throw Exception("Cannot write file " + PathForMessage(path) + ": " + std::strerror(errno));
+  }
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -42,10 +66,25 @@ int Run(const std::vector<std::string>& args) {
   const TKeyBits bits = BitsOption(options);
 
   if (options.Has("keygen")) {
-    if (options.Has("public-key-file") || options.Has("private-key-file")) {
-      throw UsageError("--keygen takes no key files");
+    if (options.Has("public-key-file") != options.Has("private-key-file")) {
+      throw UsageError("--keygen writes both key files or none");
     }
     const RsaKeyPair pair = GenerateRsaKeyPair(bits);
+    if (options.Has("private-key-file")) {
+      const std::string public_path = options.Value("public-key-file").value();
+      const std::string private_path = options.Value("private-key-file").value();
+      if (public_path == private_path) throw UsageError("--keygen needs two different key files");
+      std::string private_text = pair.private_key + "\n";
+      try {
+        WriteNewKeyFile(private_path, private_text);
+      } catch (...) {
+        SecureWipe(private_text);
+        throw;
+      }
+      SecureWipe(private_text);
+      WriteNewKeyFile(public_path, pair.public_key + "\n");
+      return 0;
+    }
     std::string out = pair.public_key + "\n" + pair.private_key + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
@@ -57,15 +96,16 @@ int Run(const std::vector<std::string>& args) {
   rsa.SetKeyBits(bits);
   if (options.Has("encrypt")) {
     if (options.Has("private-key-file")) throw UsageError("--encrypt takes no private key");
-    rsa.SetPublicKey(ReadKeyFile(options.Required("public-key-file")));
+    rsa.SetPublicKey(ReadKeyText(options.Required("public-key-file")).str());
     WriteResult(rsa.EncryptString(ReadStdin()));
     return 0;
   }
   // Decryption: the public key, when given, is loaded first, as the wallet does.
   if (options.Has("public-key-file")) {
-    rsa.SetPublicKey(ReadKeyFile(options.Value("public-key-file").value()));
+    rsa.SetPublicKey(ReadKeyText(options.Value("public-key-file").value()).str());
   }
-  WipedString private_key(ReadKeyFile(options.Required("private-key-file")));
+  RejectSecondStdinKey(options, {"public-key-file", "private-key-file"});
+  WipedString private_key(ReadKeyText(options.Required("private-key-file")).str());
   rsa.SetPrivateKey(*private_key);
   // The cipher text is Base64; a line break after it (from a terminal or echo) is dropped.
   std::string cipher = ReadStdin();
@@ -80,8 +120,13 @@ int Run(const std::vector<std::string>& args) {
 
 const Command kRsaCommand = {
     "rsa", "RSA key generation, encryption and decryption",
-    "--keygen [--bits N] | --encrypt --public-key-file F [--bits N] | --decrypt "
-    "--private-key-file F [--public-key-file F] [--bits N]   (N: 512 (default), 1024, 2048)",
+    "--keygen [--bits N] [--public-key-file F --private-key-file F]\n"
+    "     | --encrypt --public-key-file F [--bits N]\n"
+    "     | --decrypt --private-key-file F [--public-key-file F] [--bits N]\n"
+    "  N: 512 (default), 1024, 2048. --keygen prints the public and the private key text, one\n"
+    "  per line, or with both key files writes them as new files readable by their owner\n"
+    "  alone (an existing file is not overwritten). Key files are regular files of at most\n"
+    "  4 KiB; one of them may be '-', the first line of standard input.",
     Run};
 
 }  // namespace pelvane::crypt

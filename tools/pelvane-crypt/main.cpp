@@ -62,19 +62,22 @@ int main(int argc, char** argv) {
     try {
       return c->run(rest);
     } catch (const pelvane::crypt::UsageError& e) {
-      std::fprintf(stderr, "pelvane-crypt %s: %s\nUsage: pelvane-crypt %s %s\n", c->name, e.what(),
-                   c->name, c->usage);
+      std::fprintf(stderr, "pelvane-crypt %s: %s\nUsage: pelvane-crypt %s %s\n", c->name,
+                   pelvane::EscapeControlBytes(e.what()).c_str(), c->name, c->usage);
       return 2;
     } catch (const pelvane::Exception& e) {
-      // Messages are Windows-1250 texts of the system; the terminal speaks UTF-8.
-      std::fprintf(stderr, "%s\n", pelvane::Cp1250ToUtf8(e.Message()).c_str());
+      // Messages are Windows-1250 texts of the system; the terminal speaks UTF-8. A message may
+      // quote received or decoded bytes: control bytes are shown escaped.
+      std::fprintf(stderr, "%s\n",
+                   pelvane::Cp1250ToUtf8(pelvane::EscapeControlBytes(e.Message())).c_str());
       return 1;
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s\n", e.what());
+      std::fprintf(stderr, "%s\n", pelvane::EscapeControlBytes(e.what()).c_str());
       return 1;
     }
   }
-  std::fprintf(stderr, "pelvane-crypt: unknown command '%s'\n", args[0].c_str());
+  std::fprintf(stderr, "pelvane-crypt: unknown command '%s'\n",
+               pelvane::EscapeControlBytes(args[0]).c_str());
   PrintHelp(stderr);
   return 2;
 }

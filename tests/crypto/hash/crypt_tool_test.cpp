@@ -3,12 +3,18 @@
 // answers through the cipher command with --raw-key and --hex.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "crypto/algorithm_catalogue.h"
 #include "crypto/exception.h"
 #include "crypto/formats/formats.h"
+#include "crypto/input_file.h"
 #include "tools/pelvane-crypt/cli.h"
 
 namespace pelvane::crypt {
@@ -136,6 +142,68 @@ TEST(CryptCipher, RawKeyFailures) {
       RunCommand(kCipherCommand,
                  {"--encode", "--algorithm", "FROG", "--mode", "cmECB", "--key-hex", "00"}, "x"),
       Exception);
+}
+
+// Keys kept off the command line: a key file (and standard input) give the bytes the hex option
+// gives; keygen's key files are new files of their owner alone.
+class CryptKeyFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        std::filesystem::path(::testing::TempDir()) / ("crypt_keys_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(CryptKeyFiles, KeyFromFileOrStandardInputGivesTheBytesOfTheHexOption) {
+  const std::string hex = "00112233445566778899AABBCCDDEEFF";
+  const std::vector<std::string> base = {"--encode", "--algorithm", "Blowfish", "--mode", "cmCBC"};
+  auto with = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  };
+  const std::string data = "Objedn\xE1vka 42";
+  const std::string expected = RunCommand(kCipherCommand, with({"--key-hex", hex}), data);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(RunCommand(kCipherCommand, with({"--key-file", Write("k", hex + "\n")}), data),
+            expected);
+  EXPECT_EQ(RunCommand(kCipherCommand, with({"--key-file", "-"}), hex + "\n" + data), expected);
+  EXPECT_THROW(
+      RunCommand(kCipherCommand, with({"--key-file", Write("k2", hex), "--key-hex", hex}), data),
+      UsageError);
+  EXPECT_THROW(RunCommand(kCipherCommand, with({"--key-file", "/dev/zero"}), data), Exception);
+}
+
+TEST_F(CryptKeyFiles, KeygenWritesOwnerOnlyFilesAndNeverOverwrites) {
+  const std::string pub = (dir_ / "pub").string();
+  const std::string priv = (dir_ / "priv").string();
+  const mode_t saved = ::umask(0);  // even a permissive umask gives owner-only files
+  EXPECT_EQ(
+      RunCommand(kRsaCommand, {"--keygen", "--public-key-file", pub, "--private-key-file", priv}),
+      "");
+  ::umask(saved);
+  for (const std::string& path : {pub, priv}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
+  }
+  // The key pair works through the files, and a second keygen leaves them alone.
+  const std::string before = ReadSecretInput(priv, kSecretFileLimit).str();
+  const std::string sealed =
+      RunCommand(kRsaCommand, {"--encrypt", "--public-key-file", pub}, "tajne");
+  EXPECT_EQ(RunCommand(kRsaCommand, {"--decrypt", "--private-key-file", priv}, sealed), "tajne");
+  EXPECT_THROW(
+      RunCommand(kRsaCommand, {"--keygen", "--public-key-file", pub, "--private-key-file", priv}),
+      Exception);
+  EXPECT_EQ(ReadSecretInput(priv, kSecretFileLimit).str(), before);
 }
 
 }  // namespace
