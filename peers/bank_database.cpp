@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <utility>
 
 #include "app/session/customer.h"
@@ -130,7 +134,35 @@ std::string CustomerDigestOf(const std::string& first_name, const std::string& s
   return ComputeCustomerDigest(id);
 }
 
+namespace {
+
+// The database holds every customer digest (in effect the customer's password), balances and
+// payments: a new one is created readable and writable by its owner alone (SQLite gives its
+// journal files the database file's mode), and an existing bank database that others may read is
+// narrowed to that once it has opened as one. In-memory and temporary databases have no file.
+bool HasFile(const std::string& path) {
+  return !path.empty() && path != ":memory:" && path.rfind("file:", 0) != 0;
+}
+
+void CreateOwnerOnlyFile(const std::string& path) {
+  if (!HasFile(path)) return;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);  // otherwise it exists already, or SQLite's open reports the fault
+}
+
+void NarrowToOwner(const std::string& path) {
+  if (!HasFile(path)) return;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+      (info.st_mode & 077) != 0) {
+    ::chmod(path.c_str(), info.st_mode & 0700);
+  }
+}
+
+}  // namespace
+
 BankDatabase::BankDatabase(const std::string& path) {
+  CreateOwnerOnlyFile(path);
   const int rc =
       sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
@@ -143,6 +175,7 @@ BankDatabase::BankDatabase(const std::string& path) {
     sqlite3_busy_timeout(db_, 5000);
     Exec("PRAGMA foreign_keys = ON");
     CreateSchema();
+    NarrowToOwner(path);
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -284,11 +317,21 @@ DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
 }
 
 void BankDatabase::RecordRefusal(std::int64_t account_id, const std::string& reason_utf8) {
+  Transaction tx(db_);
   Statement s(db_,
               "INSERT INTO refusals(account_id, recorded_at, reason) "
               "VALUES(NULLIF(?, 0), datetime('now', 'localtime'), ?)");
   s.Bind(1, account_id).Bind(2, reason_utf8);
   s.Step();
+  // Refusals arrive in unauthenticated datagrams: each account (and the rows without one) keeps
+  // the newest kMaxRefusalsPerAccount, the oldest go first.
+  Statement trim(db_,
+                 "DELETE FROM refusals WHERE IFNULL(account_id, 0) = ?1 AND id <= "
+                 "(SELECT id FROM refusals WHERE IFNULL(account_id, 0) = ?1 "
+                 "ORDER BY id DESC LIMIT 1 OFFSET ?2)");
+  trim.Bind(1, account_id).Bind(2, static_cast<std::int64_t>(kMaxRefusalsPerAccount));
+  trim.Step();
+  tx.Commit();
 }
 
 std::vector<std::string> BankDatabase::Refusals(std::int64_t account_id) {

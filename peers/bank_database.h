@@ -31,6 +31,9 @@ inline constexpr char kDemoBirthNumber[] = "750101/1234";
 inline constexpr char kDemoPassword[] = "demo";
 inline constexpr std::int64_t kDemoBalance = 10000;
 
+// The refusals kept per account (and for refusals without an account); older ones are dropped.
+inline constexpr std::int64_t kMaxRefusalsPerAccount = 1000;
+
 // The largest balance or amount: the wallet converts the balance to a 32-bit integer.
 inline constexpr std::int64_t kMaxAmount = 2147483647;
 
@@ -96,7 +99,8 @@ class BankDatabase {
   DebitResult Debit(const std::string& digest, std::int64_t amount, const std::string& merchant,
                     const std::string& reference);
 
-  // Records a refusal the customer's wallet reported (account_id 0 when unknown).
+  // Records a refusal the customer's wallet reported (account_id 0 when unknown); the oldest
+  // beyond kMaxRefusalsPerAccount of that account are dropped.
   void RecordRefusal(std::int64_t account_id, const std::string& reason_utf8);
   // The refusals recorded for an account (account_id 0: those without an account), oldest first.
   std::vector<std::string> Refusals(std::int64_t account_id);

@@ -3,10 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -19,6 +23,7 @@
 
 #include "crypto/exception.h"
 #include "crypto/formats/charset.h"
+#include "crypto/input_file.h"
 #include "crypto/secure.h"
 #include "messaging/pacing.h"
 #include "peers/bank.h"
@@ -263,9 +268,19 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
 std::string DefaultDatabasePath() {
   const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   if (base.isEmpty()) throw Exception("No data folder for the bank database; give --db FILE");
+  // The folder of the bank's books is its owner's alone (0700), like the database in it.
   const QString folder = base + "/pelvane";
-  if (!QDir().mkpath(folder)) {
-    throw Exception("Cannot create the folder " + folder.toStdString());
+  const std::string folder_path = QFile::encodeName(folder).toStdString();
+  if (!QDir().mkpath(base) || (::mkdir(folder_path.c_str(), 0700) != 0 && errno != EEXIST)) {
+    throw Exception("Cannot create the folder " + PathForMessage(folder_path));
+  }
+  struct stat info {};
+  if (::lstat(folder_path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    throw Exception("Cannot create the folder " + PathForMessage(folder_path));
+  }
+  // A folder made by an earlier version with the umask's mode is narrowed.
+  if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) {
+    ::chmod(folder_path.c_str(), 0700);
   }
   return (folder + "/bank.sqlite").toStdString();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <string>
@@ -161,6 +162,39 @@ TEST_F(BankDatabaseFile, AFileThatIsNoDatabaseIsReportedNotOverwritten) {
   ASSERT_EQ(std::fread(text, 1, 15, f), 15u);
   std::fclose(f);
   EXPECT_STREQ(text, "this is not a d");
+}
+
+TEST_F(BankDatabaseFile, TheDatabaseIsItsOwnersAloneEvenUnderAPermissiveUmask) {
+  ASSERT_TRUE(dir.isValid());
+  const mode_t saved = ::umask(0);
+  {
+    BankDatabase db(Path());
+    ASSERT_EQ(db.Debit(DemoDigest(), 1, "m", "R1").refusal, DebitRefusal::kNone);
+  }
+  ::umask(saved);
+  struct stat info {};
+  ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // A database made readable by others (as earlier versions made it) is narrowed on opening.
+  ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
+  { BankDatabase db(Path()); }
+  ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(BankDatabase, RefusalsKeepTheNewestRowsOfEachAccount) {
+  BankDatabase db(":memory:");
+  const std::int64_t demo = db.FindByDigest(DemoDigest())->id;
+  db.RecordRefusal(demo, "first");
+  for (std::int64_t i = 0; i < kMaxRefusalsPerAccount + 5; ++i) {
+    db.RecordRefusal(0, "spoofed " + std::to_string(i));
+  }
+  const auto unknown = db.Refusals(0);
+  ASSERT_EQ(unknown.size(), static_cast<std::size_t>(kMaxRefusalsPerAccount));
+  EXPECT_EQ(unknown.front(), "spoofed 5");
+  EXPECT_EQ(unknown.back(), "spoofed " + std::to_string(kMaxRefusalsPerAccount + 4));
+  // Another account's rows are not pushed out.
+  EXPECT_EQ(db.Refusals(demo), std::vector<std::string>{"first"});
 }
 
 // The payment list lines up under the wallet's header

@@ -103,6 +103,10 @@ TEST_F(PeersCli, WithoutDbTheDatabaseLivesInTheUsersDataFolder) {
   }
   ASSERT_EQ(rc, 0) << err.str();
   EXPECT_TRUE(QFile::exists(dir.filePath("pelvane/bank.sqlite")));
+  // The folder and the database are the user's alone.
+  EXPECT_EQ(QFile::permissions(dir.filePath("pelvane")) & 0x0077, 0);
+  EXPECT_EQ(QFile::permissions(dir.filePath("pelvane/bank.sqlite")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 }  // namespace
