@@ -2,6 +2,7 @@
 
 #include "crypto/cipher/blowfish.h"
 #include "crypto/cipher/des.h"
+#include "crypto/cipher/tea.h"
 #include "crypto/hash/class_registry.h"
 
 namespace pelvane {
@@ -10,10 +11,13 @@ namespace {
 ClassRegistry& Registry() {
   static ClassRegistry registry = [] {
     ClassRegistry r;
-    const auto add = [&r](TCipherClassRef cls, std::string_view description) {
-      r.Register(cls, cls->ClassName(), description, "");
+    const auto add = [&r](TCipherClassRef cls, std::string_view description,
+                          std::string_view note = "") {
+      r.Register(cls, cls->ClassName(), description, note);
     };
     add(TCipher_Blowfish::StaticClass(), "");
+    add(TCipher_TEA::StaticClass(), "TEA");
+    add(TCipher_TEAN::StaticClass(), "TEA extended");
     add(TCipher_1DES::StaticClass(), "DES Single 8byte");
     add(TCipher_2DES::StaticClass(), "DES Double 8byte");
     add(TCipher_2DDES::StaticClass(), "DES Double 16byte");

@@ -1,0 +1,99 @@
+// The further block ciphers beside independent implementations used as black boxes (Crypto++
+// and Botan), on random keys and blocks: encryption of random plain text and decryption of
+// random cipher text, block by block, each class keyed through Init with the raw key bytes.
+#include <botan/block_cipher.h>
+#include <cryptopp/tea.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+
+#include "crypto/cipher/tea.h"
+#include "random_input.h"
+
+namespace pelvane {
+namespace {
+
+using test::RandomBytes;
+using test::RandomSize;
+
+// The reference: key, whole blocks, direction -> the coded blocks.
+using Reference =
+    std::function<std::string(const std::string& key, const std::string& data, bool encrypt)>;
+
+template <typename Algorithm>
+Reference CryptoPlusPlus() {
+  return [](const std::string& key, const std::string& data, bool encrypt) {
+    const auto* k = reinterpret_cast<const CryptoPP::byte*>(key.data());
+    typename Algorithm::Encryption e(k, key.size());
+    typename Algorithm::Decryption d(k, key.size());
+    CryptoPP::BlockTransformation& t = encrypt ? static_cast<CryptoPP::BlockTransformation&>(e)
+                                               : static_cast<CryptoPP::BlockTransformation&>(d);
+    std::string out = data;
+    auto* p = reinterpret_cast<CryptoPP::byte*>(out.data());
+    for (std::size_t pos = 0; pos < out.size(); pos += t.BlockSize())
+      t.ProcessBlock(p + pos);
+    return out;
+  };
+}
+
+Reference Botan(std::string name) {
+  return [name](const std::string& key, const std::string& data, bool encrypt) {
+    auto cipher = Botan::BlockCipher::create_or_throw(name);
+    cipher->set_key(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
+    std::string out = data;
+    auto* p = reinterpret_cast<std::uint8_t*>(out.data());
+    const std::size_t blocks = out.size() / cipher->block_size();
+    if (encrypt) {
+      cipher->encrypt_n(p, p, blocks);
+    } else {
+      cipher->decrypt_n(p, p, blocks);
+    }
+    return out;
+  };
+}
+
+struct Pairing {
+  const char* label;
+  TCipherClassRef cls;
+  std::size_t key_size;  // bytes given to both sides
+  Reference reference;
+};
+
+const std::vector<Pairing>& Pairings() {
+  static const std::vector<Pairing> pairings = {
+      {"TEA / Crypto++ TEA", TCipher_TEA::StaticClass(), 16, CryptoPlusPlus<CryptoPP::TEA>()},
+      {"XTEA / Crypto++ XTEA", TCipher_TEAN::StaticClass(), 16, CryptoPlusPlus<CryptoPP::XTEA>()},
+      {"XTEA / Botan XTEA", TCipher_TEAN::StaticClass(), 16, Botan("XTEA")},
+  };
+  return pairings;
+}
+
+TEST(FurtherCipherDifferential, RandomKeysAndBlocksAgree) {
+  std::mt19937_64 rng(18);
+  for (const Pairing& pairing : Pairings()) {
+    const std::size_t b = static_cast<std::size_t>(pairing.cls->BlockSize());
+    for (int round = 0; round < 100; ++round) {
+      SCOPED_TRACE(std::string(pairing.label) + " round " + std::to_string(round));
+      const std::string key = RandomBytes(rng, pairing.key_size);
+      auto cipher = pairing.cls->Create();
+      cipher->SetMode(cmECB);
+      cipher->Init(key.data(), static_cast<std::int32_t>(key.size()), nullptr);
+
+      const std::string plain = RandomBytes(rng, b * (1 + RandomSize(rng, 7)));
+      std::string ours = plain;
+      for (std::size_t pos = 0; pos < ours.size(); pos += b)
+        cipher->EncryptBlock(ours.data() + pos);
+      ASSERT_EQ(ours, pairing.reference(key, plain, true));
+
+      const std::string coded = RandomBytes(rng, b * (1 + RandomSize(rng, 7)));
+      std::string decoded(coded.size(), '\0');
+      cipher->DecryptBuffer(coded.data(), decoded.data(), coded.size());
+      ASSERT_EQ(decoded, pairing.reference(key, coded, false));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pelvane
