@@ -2,6 +2,7 @@
 
 #include "crypto/cipher/blowfish.h"
 #include "crypto/cipher/des.h"
+#include "crypto/cipher/gost.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/hash/class_registry.h"
 
@@ -16,6 +17,7 @@ ClassRegistry& Registry() {
       r.Register(cls, cls->ClassName(), description, note);
     };
     add(TCipher_Blowfish::StaticClass(), "");
+    add(TCipher_Gost::StaticClass(), "");
     add(TCipher_TEA::StaticClass(), "TEA");
     add(TCipher_TEAN::StaticClass(), "TEA extended");
     add(TCipher_1DES::StaticClass(), "DES Single 8byte");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/cipher/cipher_registry.h"
+#include "crypto/cipher/gost.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/hash/protection.h"
 #include "tests/crypto/cipher/test_util.h"
@@ -17,6 +18,7 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
+    TCipher_Gost::StaticClass(),
     TCipher_TEA::StaticClass(),
     TCipher_TEAN::StaticClass(),
 };

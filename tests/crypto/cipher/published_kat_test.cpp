@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "crypto/cipher/gost.h"
 #include "crypto/cipher/tea.h"
 #include "tests/crypto/cipher/kat_file.h"
 #include "tests/crypto/cipher/test_util.h"
@@ -26,6 +27,8 @@ struct KatSet {
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      // GOST with the S-boxes of id-GostR3411-94-TestParamSet (RFC 4357).
+      {"GOST", TCipher_Gost::StaticClass(), [] { return ReadKatColumns("gostval.dat"); }, 8},
       {"TEA", TCipher_TEA::StaticClass(), [] { return ReadKatSection("tea.txt", "TEA/ECB"); }, 64},
       {"XTEA", TCipher_TEAN::StaticClass(),
        [] { return ReadKatSection("tea.txt", "XTEA/ECB", 32); }, 1},

@@ -2,6 +2,7 @@
 // and Botan), on random keys and blocks: encryption of random plain text and decryption of
 // random cipher text, block by block, each class keyed through Init with the raw key bytes.
 #include <botan/block_cipher.h>
+#include <cryptopp/gost.h>
 #include <cryptopp/tea.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "crypto/cipher/gost.h"
 #include "crypto/cipher/tea.h"
 #include "random_input.h"
 
@@ -63,6 +65,10 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"GOST / Crypto++ GOST", TCipher_Gost::StaticClass(), 32, CryptoPlusPlus<CryptoPP::GOST>()},
+      // Naming the S-box set on the Botan side pins ours.
+      {"GOST / Botan GOST-28147-89(R3411_94_TestParam)", TCipher_Gost::StaticClass(), 32,
+       Botan("GOST-28147-89(R3411_94_TestParam)")},
       {"TEA / Crypto++ TEA", TCipher_TEA::StaticClass(), 16, CryptoPlusPlus<CryptoPP::TEA>()},
       {"XTEA / Crypto++ XTEA", TCipher_TEAN::StaticClass(), 16, CryptoPlusPlus<CryptoPP::XTEA>()},
       {"XTEA / Botan XTEA", TCipher_TEAN::StaticClass(), 16, Botan("XTEA")},
