@@ -5,6 +5,7 @@
 
 #include "crypto/cipher/cipher_registry.h"
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/misty.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/hash/protection.h"
 #include "tests/crypto/cipher/test_util.h"
@@ -18,6 +19,7 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
+    TCipher_Misty::StaticClass(),
     TCipher_Gost::StaticClass(),
     TCipher_TEA::StaticClass(),
     TCipher_TEAN::StaticClass(),

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/misty.h"
 #include "crypto/cipher/tea.h"
 #include "tests/crypto/cipher/kat_file.h"
 #include "tests/crypto/cipher/test_util.h"
@@ -27,6 +28,14 @@ struct KatSet {
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      // RFC 2994, Appendix A (two blocks in ECB).
+      {"MISTY1", TCipher_Misty::StaticClass(),
+       [] {
+         return std::vector<KnownAnswer>{{Unhex("00112233445566778899AABBCCDDEEFF"),
+                                          Unhex("0123456789ABCDEFFEDCBA9876543210"),
+                                          Unhex("8B1DA5F56AB3D07C04B68240B13BE95D")}};
+       },
+       1},
       // GOST with the S-boxes of id-GostR3411-94-TestParamSet (RFC 4357).
       {"GOST", TCipher_Gost::StaticClass(), [] { return ReadKatColumns("gostval.dat"); }, 8},
       {"TEA", TCipher_TEA::StaticClass(), [] { return ReadKatSection("tea.txt", "TEA/ECB"); }, 64},
@@ -55,6 +64,15 @@ TEST(PublishedKnownAnswers, EveryBlockEncryptsAndDecrypts) {
       EXPECT_EQ(Hex(test::Decrypt(*cipher, a.cipher)), Hex(a.plain));
     }
   }
+}
+
+// RFC 2994, Appendix A: the CBC example is the framework's cmCBC with the vector given.
+TEST(PublishedKnownAnswers, MistyCbcExample) {
+  const std::string iv = Unhex("0102030405060708");
+  auto cipher = test::Keyed(TCipher_Misty::StaticClass(), Unhex("00112233445566778899AABBCCDDEEFF"),
+                            &iv, cmCBC);
+  EXPECT_EQ(Hex(test::Encrypt(*cipher, Unhex("0123456789ABCDEFFEDCBA9876543210"))),
+            "461C1E879C18C27FB9ADF2D80C89031F");
 }
 
 }  // namespace

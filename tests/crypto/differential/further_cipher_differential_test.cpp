@@ -11,6 +11,7 @@
 #include <string>
 
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/misty.h"
 #include "crypto/cipher/tea.h"
 #include "random_input.h"
 
@@ -65,6 +66,7 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"MISTY1 / Botan MISTY1", TCipher_Misty::StaticClass(), 16, Botan("MISTY1")},
       {"GOST / Crypto++ GOST", TCipher_Gost::StaticClass(), 32, CryptoPlusPlus<CryptoPP::GOST>()},
       // Naming the S-box set on the Botan side pins ours.
       {"GOST / Botan GOST-28147-89(R3411_94_TestParam)", TCipher_Gost::StaticClass(), 32,
