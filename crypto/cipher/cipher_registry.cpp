@@ -4,6 +4,7 @@
 #include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/hash/class_registry.h"
 
@@ -28,6 +29,7 @@ ClassRegistry& Registry() {
     add(TCipher_3DDES::StaticClass(), "DES Triple 16byte");
     add(TCipher_3TDES::StaticClass(), "DES Triple 24byte");
     add(TCipher_Misty::StaticClass(), "Misty 1", "free for non-commercial");
+    add(TCipher_Skipjack::StaticClass(), "");
     return r;
   }();
   return registry;

@@ -2,10 +2,12 @@
 // raw key bytes, and the same blocks through EncryptBuffer/DecryptBuffer in cmECB.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "tests/crypto/cipher/kat_file.h"
 #include "tests/crypto/cipher/test_util.h"
@@ -28,6 +30,26 @@ struct KatSet {
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      // The example of the algorithm's definition (key byte i is cv_i, word 1 first), and SP
+      // 800-17's variable key, variable text and table known answers. The file writes the
+      // latter with key, plain and cipher text each in reversed byte order.
+      {"Skipjack SP 800-17", TCipher_Skipjack::StaticClass(),
+       [] {
+         auto answers = ReadKatSection("skipjack.txt", "SKIPJACK/ECB");
+         for (KnownAnswer& a : answers) {
+           std::reverse(a.key.begin(), a.key.end());
+           std::reverse(a.plain.begin(), a.plain.end());
+           std::reverse(a.cipher.begin(), a.cipher.end());
+         }
+         return answers;
+       },
+       80},
+      {"Skipjack example", TCipher_Skipjack::StaticClass(),
+       [] {
+         return std::vector<KnownAnswer>{
+             {Unhex("00998877665544332211"), Unhex("33221100DDCCBBAA"), Unhex("2587CAE27A12D300")}};
+       },
+       1},
       // RFC 2994, Appendix A (two blocks in ECB).
       {"MISTY1", TCipher_Misty::StaticClass(),
        [] {

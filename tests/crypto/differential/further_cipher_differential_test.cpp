@@ -3,15 +3,18 @@
 // random cipher text, block by block, each class keyed through Init with the raw key bytes.
 #include <botan/block_cipher.h>
 #include <cryptopp/gost.h>
+#include <cryptopp/skipjack.h>
 #include <cryptopp/tea.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
 
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "random_input.h"
 
@@ -57,6 +60,20 @@ Reference Botan(std::string name) {
   };
 }
 
+// A reference that writes key and blocks in reversed byte order, seen in ours.
+Reference ByteReversed(Reference reference, std::size_t block_size) {
+  return [reference, block_size](const std::string& key, const std::string& data, bool encrypt) {
+    const auto reverse_blocks = [block_size](std::string s) {
+      for (std::size_t pos = 0; pos < s.size(); pos += block_size)
+        std::reverse(s.begin() + static_cast<std::ptrdiff_t>(pos),
+                     s.begin() + static_cast<std::ptrdiff_t>(pos + block_size));
+      return s;
+    };
+    return reverse_blocks(
+        reference(std::string(key.rbegin(), key.rend()), reverse_blocks(data), encrypt));
+  };
+}
+
 struct Pairing {
   const char* label;
   TCipherClassRef cls;
@@ -66,6 +83,9 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      // Crypto++ takes key and blocks in the reverse byte order of the algorithm's example.
+      {"Skipjack / Crypto++ SKIPJACK", TCipher_Skipjack::StaticClass(), 10,
+       ByteReversed(CryptoPlusPlus<CryptoPP::SKIPJACK>(), 8)},
       {"MISTY1 / Botan MISTY1", TCipher_Misty::StaticClass(), 16, Botan("MISTY1")},
       {"GOST / Crypto++ GOST", TCipher_Gost::StaticClass(), 32, CryptoPlusPlus<CryptoPP::GOST>()},
       // Naming the S-box set on the Botan side pins ours.
