@@ -6,6 +6,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
+#include "crypto/cipher/threeway.h"
 #include "crypto/hash/class_registry.h"
 
 namespace pelvane {
@@ -18,6 +19,7 @@ ClassRegistry& Registry() {
                           std::string_view note = "") {
       r.Register(cls, cls->ClassName(), description, note);
     };
+    add(TCipher_3Way::StaticClass(), "");
     add(TCipher_Blowfish::StaticClass(), "");
     add(TCipher_Gost::StaticClass(), "");
     add(TCipher_TEA::StaticClass(), "TEA");

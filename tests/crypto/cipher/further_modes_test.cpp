@@ -8,6 +8,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
+#include "crypto/cipher/threeway.h"
 #include "crypto/hash/protection.h"
 #include "tests/crypto/cipher/test_util.h"
 
@@ -20,8 +21,8 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
-    TCipher_Skipjack::StaticClass(), TCipher_Misty::StaticClass(), TCipher_Gost::StaticClass(),
-    TCipher_TEA::StaticClass(),      TCipher_TEAN::StaticClass(),
+    TCipher_3Way::StaticClass(), TCipher_Skipjack::StaticClass(), TCipher_Misty::StaticClass(),
+    TCipher_Gost::StaticClass(), TCipher_TEA::StaticClass(),      TCipher_TEAN::StaticClass(),
 };
 
 TEST(FurtherCipherModes, EveryInvertibleModeRoundTrips) {

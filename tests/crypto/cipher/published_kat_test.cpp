@@ -9,6 +9,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
+#include "crypto/cipher/threeway.h"
 #include "tests/crypto/cipher/kat_file.h"
 #include "tests/crypto/cipher/test_util.h"
 
@@ -30,6 +31,7 @@ struct KatSet {
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      {"3-Way", TCipher_3Way::StaticClass(), [] { return ReadKatColumns("3wayval.dat"); }, 4},
       // The example of the algorithm's definition (key byte i is cv_i, word 1 first), and SP
       // 800-17's variable key, variable text and table known answers. The file writes the
       // latter with key, plain and cipher text each in reversed byte order.

@@ -2,6 +2,7 @@
 // and Botan), on random keys and blocks: encryption of random plain text and decryption of
 // random cipher text, block by block, each class keyed through Init with the raw key bytes.
 #include <botan/block_cipher.h>
+#include <cryptopp/3way.h>
 #include <cryptopp/gost.h>
 #include <cryptopp/skipjack.h>
 #include <cryptopp/tea.h>
@@ -16,6 +17,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
+#include "crypto/cipher/threeway.h"
 #include "random_input.h"
 
 namespace pelvane {
@@ -83,6 +85,8 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"3-Way / Crypto++ ThreeWay", TCipher_3Way::StaticClass(), 12,
+       CryptoPlusPlus<CryptoPP::ThreeWay>()},
       // Crypto++ takes key and blocks in the reverse byte order of the algorithm's example.
       {"Skipjack / Crypto++ SKIPJACK", TCipher_Skipjack::StaticClass(), 10,
        ByteReversed(CryptoPlusPlus<CryptoPP::SKIPJACK>(), 8)},
