@@ -4,6 +4,7 @@
 #include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
@@ -22,6 +23,10 @@ ClassRegistry& Registry() {
     add(TCipher_3Way::StaticClass(), "");
     add(TCipher_Blowfish::StaticClass(), "");
     add(TCipher_Gost::StaticClass(), "");
+    add(TCipher_SAFER_K64::StaticClass(), "SAFER-K64");
+    add(TCipher_SAFER_SK64::StaticClass(), "SAFER-SK64", "Keyscheduling");
+    add(TCipher_SAFER_K128::StaticClass(), "SAFER-K128");
+    add(TCipher_SAFER_SK128::StaticClass(), "SAFER-SK128", "Keyscheduling");
     add(TCipher_TEA::StaticClass(), "TEA");
     add(TCipher_TEAN::StaticClass(), "TEA extended");
     add(TCipher_1DES::StaticClass(), "DES Single 8byte");

@@ -6,6 +6,7 @@
 #include "crypto/cipher/cipher_registry.h"
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
@@ -21,8 +22,11 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
-    TCipher_3Way::StaticClass(), TCipher_Skipjack::StaticClass(), TCipher_Misty::StaticClass(),
-    TCipher_Gost::StaticClass(), TCipher_TEA::StaticClass(),      TCipher_TEAN::StaticClass(),
+    TCipher_SAFER_K64::StaticClass(),  TCipher_SAFER_SK64::StaticClass(),
+    TCipher_SAFER_K128::StaticClass(), TCipher_SAFER_SK128::StaticClass(),
+    TCipher_3Way::StaticClass(),       TCipher_Skipjack::StaticClass(),
+    TCipher_Misty::StaticClass(),      TCipher_Gost::StaticClass(),
+    TCipher_TEA::StaticClass(),        TCipher_TEAN::StaticClass(),
 };
 
 TEST(FurtherCipherModes, EveryInvertibleModeRoundTrips) {

@@ -4,6 +4,7 @@
 #include <botan/block_cipher.h>
 #include <cryptopp/3way.h>
 #include <cryptopp/gost.h>
+#include <cryptopp/safer.h>
 #include <cryptopp/skipjack.h>
 #include <cryptopp/tea.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
+#include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
@@ -30,12 +32,20 @@ using test::RandomSize;
 using Reference =
     std::function<std::string(const std::string& key, const std::string& data, bool encrypt)>;
 
+// rounds: 0 for the algorithm's default, else the number of rounds asked for.
 template <typename Algorithm>
-Reference CryptoPlusPlus() {
-  return [](const std::string& key, const std::string& data, bool encrypt) {
+Reference CryptoPlusPlus(int rounds = 0) {
+  return [rounds](const std::string& key, const std::string& data, bool encrypt) {
     const auto* k = reinterpret_cast<const CryptoPP::byte*>(key.data());
-    typename Algorithm::Encryption e(k, key.size());
-    typename Algorithm::Decryption d(k, key.size());
+    typename Algorithm::Encryption e;
+    typename Algorithm::Decryption d;
+    if (rounds == 0) {
+      e.SetKey(k, key.size());
+      d.SetKey(k, key.size());
+    } else {
+      e.SetKeyWithRounds(k, key.size(), rounds);
+      d.SetKeyWithRounds(k, key.size(), rounds);
+    }
     CryptoPP::BlockTransformation& t = encrypt ? static_cast<CryptoPP::BlockTransformation&>(e)
                                                : static_cast<CryptoPP::BlockTransformation&>(d);
     std::string out = data;
@@ -85,6 +95,14 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"SAFER-K64 / Crypto++ SAFER_K, 6 rounds", TCipher_SAFER_K64::StaticClass(), 8,
+       CryptoPlusPlus<CryptoPP::SAFER_K>(6)},
+      {"SAFER-SK64 / Crypto++ SAFER_SK, 8 rounds", TCipher_SAFER_SK64::StaticClass(), 8,
+       CryptoPlusPlus<CryptoPP::SAFER_SK>(8)},
+      {"SAFER-K128 / Crypto++ SAFER_K, 10 rounds", TCipher_SAFER_K128::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::SAFER_K>(10)},
+      {"SAFER-SK128 / Crypto++ SAFER_SK, 10 rounds", TCipher_SAFER_SK128::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::SAFER_SK>(10)},
       {"3-Way / Crypto++ ThreeWay", TCipher_3Way::StaticClass(), 12,
        CryptoPlusPlus<CryptoPP::ThreeWay>()},
       // Crypto++ takes key and blocks in the reverse byte order of the algorithm's example.
