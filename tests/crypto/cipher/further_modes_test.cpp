@@ -3,7 +3,9 @@
 // protection operations.
 #include <gtest/gtest.h>
 
+#include "crypto/cipher/blowfish.h"
 #include "crypto/cipher/cipher_registry.h"
+#include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
@@ -88,6 +90,66 @@ TEST(FurtherCipherModes, KeyTextRoundTripsThroughProcessString) {
     EXPECT_EQ(c->ProcessString(coded, actDecode, -1), plain);
     EXPECT_EQ(c->ProcessString(plain, actEncode, -1), coded);
   }
+}
+
+// The registry rows: class name, "description=note", sizes, parent, lookup by description,
+// and their order among the rows around them.
+TEST(FurtherCipherRegistry, RowsKeepTheirNamesNotesSizesAndOrder) {
+  struct Row {
+    TCipherClassRef cls;
+    const char* class_name;
+    const char* entry_text;
+    int block_size;
+    int key_size;
+    TCipherClassRef parent;
+  };
+  const Row rows[] = {
+      {TCipher_3Way::StaticClass(), "TCipher_3Way", "3Way=", 12, 12, TCipher::StaticClass()},
+      {TCipher_Blowfish::StaticClass(), "TCipher_Blowfish", "Blowfish=", 8, 56,
+       TCipher::StaticClass()},
+      {TCipher_Gost::StaticClass(), "TCipher_Gost", "Gost=", 8, 32, TCipher::StaticClass()},
+      {TCipher_SAFER_K64::StaticClass(), "TCipher_SAFER_K64", "SAFER-K64=", 8, 8,
+       TCipher_SAFER::StaticClass()},
+      {TCipher_SAFER_SK64::StaticClass(), "TCipher_SAFER_SK64", "SAFER-SK64=Keyscheduling", 8, 8,
+       TCipher_SAFER_K64::StaticClass()},
+      {TCipher_SAFER_K128::StaticClass(), "TCipher_SAFER_K128", "SAFER-K128=", 8, 16,
+       TCipher_SAFER::StaticClass()},
+      {TCipher_SAFER_SK128::StaticClass(), "TCipher_SAFER_SK128", "SAFER-SK128=Keyscheduling", 8,
+       16, TCipher_SAFER_K128::StaticClass()},
+      {TCipher_TEA::StaticClass(), "TCipher_TEA", "TEA=", 8, 16, TCipher::StaticClass()},
+      {TCipher_TEAN::StaticClass(), "TCipher_TEAN", "TEA extended=", 8, 16,
+       TCipher_TEA::StaticClass()},
+      {TCipher_1DES::StaticClass(), "TCipher_1DES", "DES Single 8byte=", 8, 8,
+       TCipher::StaticClass()},
+      {TCipher_3TDES::StaticClass(), "TCipher_3TDES", "DES Triple 24byte=", 24, 24,
+       TCipher_3DES::StaticClass()},
+      {TCipher_Misty::StaticClass(), "TCipher_Misty", "Misty 1=free for non-commercial", 8, 16,
+       TCipher::StaticClass()},
+      {TCipher_Skipjack::StaticClass(), "TCipher_Skipjack", "Skipjack=", 8, 10,
+       TCipher::StaticClass()},
+  };
+  const std::vector<TCipherRegistryEntry> entries = CipherRegistryEntries();
+  std::size_t previous_index = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.class_name);
+    EXPECT_EQ(row.cls->ClassName(), row.class_name);
+    EXPECT_EQ(CipherClassEntryText(row.cls), row.entry_text);
+    EXPECT_EQ(row.cls->BlockSize(), row.block_size);
+    EXPECT_EQ(row.cls->KeySize(), row.key_size);
+    EXPECT_EQ(row.cls->parent, row.parent);
+    const std::string text = row.entry_text;
+    EXPECT_EQ(FindCipherClass(text.substr(0, text.find('='))), row.cls);
+    std::size_t index = 0;
+    while (index < entries.size() && entries[index].cls != row.cls)
+      ++index;
+    ASSERT_LT(index, entries.size());
+    if (row.cls != rows[0].cls) {
+      EXPECT_GT(index, previous_index);
+    }
+    previous_index = index;
+  }
+  // The SAFER base class has no row of its own.
+  EXPECT_EQ(CipherClassEntryText(TCipher_SAFER::StaticClass()), "");
 }
 
 }  // namespace
