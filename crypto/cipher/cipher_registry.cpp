@@ -3,6 +3,7 @@
 #include "crypto/cipher/blowfish.h"
 #include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
@@ -35,6 +36,7 @@ ClassRegistry& Registry() {
     add(TCipher_3DES::StaticClass(), "DES Triple 8byte");
     add(TCipher_3DDES::StaticClass(), "DES Triple 16byte");
     add(TCipher_3TDES::StaticClass(), "DES Triple 24byte");
+    add(TCipher_Mars::StaticClass(), "", "Patented");
     add(TCipher_Misty::StaticClass(), "Misty 1", "free for non-commercial");
     add(TCipher_Skipjack::StaticClass(), "");
     return r;

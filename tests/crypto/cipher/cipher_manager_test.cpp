@@ -10,6 +10,7 @@
 #include "crypto/cipher/cipher_registry.h"
 #include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
@@ -41,6 +42,7 @@ TEST(CipherRegistry, EntriesInOrder) {
       {TCipher_3DES::StaticClass(), "DES Triple 8byte="},
       {TCipher_3DDES::StaticClass(), "DES Triple 16byte="},
       {TCipher_3TDES::StaticClass(), "DES Triple 24byte="},
+      {TCipher_Mars::StaticClass(), "Mars=Patented"},
       {TCipher_Misty::StaticClass(), "Misty 1=free for non-commercial"},
       {TCipher_Skipjack::StaticClass(), "Skipjack="},
   };

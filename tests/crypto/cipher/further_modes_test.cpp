@@ -7,6 +7,7 @@
 #include "crypto/cipher/cipher_registry.h"
 #include "crypto/cipher/des.h"
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
@@ -24,11 +25,12 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
-    TCipher_SAFER_K64::StaticClass(),  TCipher_SAFER_SK64::StaticClass(),
-    TCipher_SAFER_K128::StaticClass(), TCipher_SAFER_SK128::StaticClass(),
-    TCipher_3Way::StaticClass(),       TCipher_Skipjack::StaticClass(),
-    TCipher_Misty::StaticClass(),      TCipher_Gost::StaticClass(),
-    TCipher_TEA::StaticClass(),        TCipher_TEAN::StaticClass(),
+    TCipher_Mars::StaticClass(),        TCipher_SAFER_K64::StaticClass(),
+    TCipher_SAFER_SK64::StaticClass(),  TCipher_SAFER_K128::StaticClass(),
+    TCipher_SAFER_SK128::StaticClass(), TCipher_3Way::StaticClass(),
+    TCipher_Skipjack::StaticClass(),    TCipher_Misty::StaticClass(),
+    TCipher_Gost::StaticClass(),        TCipher_TEA::StaticClass(),
+    TCipher_TEAN::StaticClass(),
 };
 
 TEST(FurtherCipherModes, EveryInvertibleModeRoundTrips) {
@@ -123,6 +125,8 @@ TEST(FurtherCipherRegistry, RowsKeepTheirNamesNotesSizesAndOrder) {
        TCipher::StaticClass()},
       {TCipher_3TDES::StaticClass(), "TCipher_3TDES", "DES Triple 24byte=", 24, 24,
        TCipher_3DES::StaticClass()},
+      {TCipher_Mars::StaticClass(), "TCipher_Mars", "Mars=Patented", 16, 156,
+       TCipher::StaticClass()},
       {TCipher_Misty::StaticClass(), "TCipher_Misty", "Misty 1=free for non-commercial", 8, 16,
        TCipher::StaticClass()},
       {TCipher_Skipjack::StaticClass(), "TCipher_Skipjack", "Skipjack=", 8, 10,

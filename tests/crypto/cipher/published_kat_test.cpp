@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
@@ -38,6 +39,9 @@ std::vector<KnownAnswer> Slice(std::vector<KnownAnswer> all, std::size_t first, 
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      {"MARS", TCipher_Mars::StaticClass(), [] { return ReadKatColumns("marsval.dat"); }, 9},
+      {"MARS submission", TCipher_Mars::StaticClass(),
+       [] { return ReadKatSection("mars.txt", "MARS/ECB"); }, 10},
       // The SAFER file: lines 1-4 SAFER K-64 (6 rounds), 5-8 K-128 at 12 rounds, 9-12 SK-64
       // at 6 rounds, 13-16 SK-128 (10 rounds); the other round counts are tested below.
       {"SAFER-K64", TCipher_SAFER_K64::StaticClass(),

@@ -4,6 +4,7 @@
 #include <botan/block_cipher.h>
 #include <cryptopp/3way.h>
 #include <cryptopp/gost.h>
+#include <cryptopp/mars.h>
 #include <cryptopp/safer.h>
 #include <cryptopp/skipjack.h>
 #include <cryptopp/tea.h>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
@@ -95,6 +97,12 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"MARS / Crypto++ MARS, 16-byte keys", TCipher_Mars::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"MARS / Crypto++ MARS, 40-byte keys", TCipher_Mars::StaticClass(), 40,
+       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"MARS / Crypto++ MARS, 56-byte keys", TCipher_Mars::StaticClass(), 56,
+       CryptoPlusPlus<CryptoPP::MARS>()},
       {"SAFER-K64 / Crypto++ SAFER_K, 6 rounds", TCipher_SAFER_K64::StaticClass(), 8,
        CryptoPlusPlus<CryptoPP::SAFER_K>(6)},
       {"SAFER-SK64 / Crypto++ SAFER_SK, 8 rounds", TCipher_SAFER_SK64::StaticClass(), 8,
