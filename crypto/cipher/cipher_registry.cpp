@@ -7,6 +7,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
 #include "crypto/hash/class_registry.h"
@@ -28,6 +29,7 @@ ClassRegistry& Registry() {
     add(TCipher_SAFER_SK64::StaticClass(), "SAFER-SK64", "Keyscheduling");
     add(TCipher_SAFER_K128::StaticClass(), "SAFER-K128");
     add(TCipher_SAFER_SK128::StaticClass(), "SAFER-SK128", "Keyscheduling");
+    add(TCipher_Square::StaticClass(), "");
     add(TCipher_TEA::StaticClass(), "TEA");
     add(TCipher_TEAN::StaticClass(), "TEA extended");
     add(TCipher_1DES::StaticClass(), "DES Single 8byte");

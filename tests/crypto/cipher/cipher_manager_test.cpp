@@ -14,6 +14,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
 #include "crypto/formats/formats.h"
@@ -34,6 +35,7 @@ TEST(CipherRegistry, EntriesInOrder) {
       {TCipher_SAFER_SK64::StaticClass(), "SAFER-SK64=Keyscheduling"},
       {TCipher_SAFER_K128::StaticClass(), "SAFER-K128="},
       {TCipher_SAFER_SK128::StaticClass(), "SAFER-SK128=Keyscheduling"},
+      {TCipher_Square::StaticClass(), "Square="},
       {TCipher_TEA::StaticClass(), "TEA="},
       {TCipher_TEAN::StaticClass(), "TEA extended="},
       {TCipher_1DES::StaticClass(), "DES Single 8byte="},

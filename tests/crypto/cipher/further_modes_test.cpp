@@ -11,6 +11,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
 #include "crypto/hash/protection.h"
@@ -25,12 +26,12 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
-    TCipher_Mars::StaticClass(),        TCipher_SAFER_K64::StaticClass(),
-    TCipher_SAFER_SK64::StaticClass(),  TCipher_SAFER_K128::StaticClass(),
-    TCipher_SAFER_SK128::StaticClass(), TCipher_3Way::StaticClass(),
-    TCipher_Skipjack::StaticClass(),    TCipher_Misty::StaticClass(),
-    TCipher_Gost::StaticClass(),        TCipher_TEA::StaticClass(),
-    TCipher_TEAN::StaticClass(),
+    TCipher_Square::StaticClass(),     TCipher_Mars::StaticClass(),
+    TCipher_SAFER_K64::StaticClass(),  TCipher_SAFER_SK64::StaticClass(),
+    TCipher_SAFER_K128::StaticClass(), TCipher_SAFER_SK128::StaticClass(),
+    TCipher_3Way::StaticClass(),       TCipher_Skipjack::StaticClass(),
+    TCipher_Misty::StaticClass(),      TCipher_Gost::StaticClass(),
+    TCipher_TEA::StaticClass(),        TCipher_TEAN::StaticClass(),
 };
 
 TEST(FurtherCipherModes, EveryInvertibleModeRoundTrips) {
@@ -118,6 +119,7 @@ TEST(FurtherCipherRegistry, RowsKeepTheirNamesNotesSizesAndOrder) {
        TCipher_SAFER::StaticClass()},
       {TCipher_SAFER_SK128::StaticClass(), "TCipher_SAFER_SK128", "SAFER-SK128=Keyscheduling", 8,
        16, TCipher_SAFER_K128::StaticClass()},
+      {TCipher_Square::StaticClass(), "TCipher_Square", "Square=", 16, 16, TCipher::StaticClass()},
       {TCipher_TEA::StaticClass(), "TCipher_TEA", "TEA=", 8, 16, TCipher::StaticClass()},
       {TCipher_TEAN::StaticClass(), "TCipher_TEAN", "TEA extended=", 8, 16,
        TCipher_TEA::StaticClass()},

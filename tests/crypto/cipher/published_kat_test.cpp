@@ -10,6 +10,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
 #include "tests/crypto/cipher/kat_file.h"
@@ -39,6 +40,7 @@ std::vector<KnownAnswer> Slice(std::vector<KnownAnswer> all, std::size_t first, 
 
 const std::vector<KatSet>& Sets() {
   static const std::vector<KatSet> sets = {
+      {"Square", TCipher_Square::StaticClass(), [] { return ReadKatColumns("squareva.dat"); }, 8},
       {"MARS", TCipher_Mars::StaticClass(), [] { return ReadKatColumns("marsval.dat"); }, 9},
       {"MARS submission", TCipher_Mars::StaticClass(),
        [] { return ReadKatSection("mars.txt", "MARS/ECB"); }, 10},

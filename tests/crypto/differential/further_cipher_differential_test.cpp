@@ -7,6 +7,7 @@
 #include <cryptopp/mars.h>
 #include <cryptopp/safer.h>
 #include <cryptopp/skipjack.h>
+#include <cryptopp/square.h>
 #include <cryptopp/tea.h>
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "crypto/cipher/misty.h"
 #include "crypto/cipher/safer.h"
 #include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
 #include "crypto/cipher/tea.h"
 #include "crypto/cipher/threeway.h"
 #include "random_input.h"
@@ -97,6 +99,8 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
+      {"Square / Crypto++ Square", TCipher_Square::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::Square>()},
       {"MARS / Crypto++ MARS, 16-byte keys", TCipher_Mars::StaticClass(), 16,
        CryptoPlusPlus<CryptoPP::MARS>()},
       {"MARS / Crypto++ MARS, 40-byte keys", TCipher_Mars::StaticClass(), 40,
