@@ -26,12 +26,12 @@ using test::Keyed;
 using test::Pattern;
 
 const TCipherClassRef kClasses[] = {
-    TCipher_Square::StaticClass(),     TCipher_Mars::StaticClass(),
+    TCipher_3Way::StaticClass(),       TCipher_Gost::StaticClass(),
     TCipher_SAFER_K64::StaticClass(),  TCipher_SAFER_SK64::StaticClass(),
     TCipher_SAFER_K128::StaticClass(), TCipher_SAFER_SK128::StaticClass(),
-    TCipher_3Way::StaticClass(),       TCipher_Skipjack::StaticClass(),
-    TCipher_Misty::StaticClass(),      TCipher_Gost::StaticClass(),
-    TCipher_TEA::StaticClass(),        TCipher_TEAN::StaticClass(),
+    TCipher_Square::StaticClass(),     TCipher_TEA::StaticClass(),
+    TCipher_TEAN::StaticClass(),       TCipher_Mars::StaticClass(),
+    TCipher_Misty::StaticClass(),      TCipher_Skipjack::StaticClass(),
 };
 
 TEST(FurtherCipherModes, EveryInvertibleModeRoundTrips) {
@@ -93,6 +93,27 @@ TEST(FurtherCipherModes, KeyTextRoundTripsThroughProcessString) {
     EXPECT_EQ(c->ProcessString(coded, actDecode, -1), plain);
     EXPECT_EQ(c->ProcessString(plain, actEncode, -1), coded);
   }
+}
+
+// A key shorter than KeySize is the same key completed with zero bytes; MARS, whose key
+// schedule takes at most 56 bytes, uses the first 56 of a longer key.
+TEST(FurtherCipherKeys, ShortKeysAreZeroCompletedAndMarsUsesFiftySixBytes) {
+  const std::string plain = Pattern(64);
+  for (const TCipherClassRef cls : kClasses) {
+    SCOPED_TRACE(cls->ClassName());
+    const std::string key = Pattern(static_cast<std::size_t>(cls->KeySize()) - 3);
+    auto short_key = Keyed(cls, key, nullptr, cmECB);
+    auto completed = Keyed(cls, key + std::string(3, '\0'), nullptr, cmECB);
+    EXPECT_EQ(Encrypt(*short_key, plain), Encrypt(*completed, plain));
+    auto other = Keyed(cls, "other", nullptr, cmECB);
+    EXPECT_NE(Encrypt(*short_key, plain), Encrypt(*other, plain));
+  }
+  const std::string long_key = Pattern(100);
+  auto cut = Keyed(TCipher_Mars::StaticClass(), long_key.substr(0, 56), nullptr, cmECB);
+  auto whole = Keyed(TCipher_Mars::StaticClass(), long_key, nullptr, cmECB);
+  EXPECT_EQ(Encrypt(*cut, plain), Encrypt(*whole, plain));
+  auto fifty_five = Keyed(TCipher_Mars::StaticClass(), long_key.substr(0, 55), nullptr, cmECB);
+  EXPECT_NE(Encrypt(*cut, plain), Encrypt(*fifty_five, plain));
 }
 
 // The registry rows: class name, "description=note", sizes, parent, lookup by description,

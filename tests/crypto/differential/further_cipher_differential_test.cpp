@@ -99,14 +99,12 @@ struct Pairing {
 
 const std::vector<Pairing>& Pairings() {
   static const std::vector<Pairing> pairings = {
-      {"Square / Crypto++ Square", TCipher_Square::StaticClass(), 16,
-       CryptoPlusPlus<CryptoPP::Square>()},
-      {"MARS / Crypto++ MARS, 16-byte keys", TCipher_Mars::StaticClass(), 16,
-       CryptoPlusPlus<CryptoPP::MARS>()},
-      {"MARS / Crypto++ MARS, 40-byte keys", TCipher_Mars::StaticClass(), 40,
-       CryptoPlusPlus<CryptoPP::MARS>()},
-      {"MARS / Crypto++ MARS, 56-byte keys", TCipher_Mars::StaticClass(), 56,
-       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"3-Way / Crypto++ ThreeWay", TCipher_3Way::StaticClass(), 12,
+       CryptoPlusPlus<CryptoPP::ThreeWay>()},
+      {"GOST / Crypto++ GOST", TCipher_Gost::StaticClass(), 32, CryptoPlusPlus<CryptoPP::GOST>()},
+      // Naming the S-box set on the Botan side pins ours.
+      {"GOST / Botan GOST-28147-89(R3411_94_TestParam)", TCipher_Gost::StaticClass(), 32,
+       Botan("GOST-28147-89(R3411_94_TestParam)")},
       {"SAFER-K64 / Crypto++ SAFER_K, 6 rounds", TCipher_SAFER_K64::StaticClass(), 8,
        CryptoPlusPlus<CryptoPP::SAFER_K>(6)},
       {"SAFER-SK64 / Crypto++ SAFER_SK, 8 rounds", TCipher_SAFER_SK64::StaticClass(), 8,
@@ -115,19 +113,21 @@ const std::vector<Pairing>& Pairings() {
        CryptoPlusPlus<CryptoPP::SAFER_K>(10)},
       {"SAFER-SK128 / Crypto++ SAFER_SK, 10 rounds", TCipher_SAFER_SK128::StaticClass(), 16,
        CryptoPlusPlus<CryptoPP::SAFER_SK>(10)},
-      {"3-Way / Crypto++ ThreeWay", TCipher_3Way::StaticClass(), 12,
-       CryptoPlusPlus<CryptoPP::ThreeWay>()},
-      // Crypto++ takes key and blocks in the reverse byte order of the algorithm's example.
-      {"Skipjack / Crypto++ SKIPJACK", TCipher_Skipjack::StaticClass(), 10,
-       ByteReversed(CryptoPlusPlus<CryptoPP::SKIPJACK>(), 8)},
-      {"MISTY1 / Botan MISTY1", TCipher_Misty::StaticClass(), 16, Botan("MISTY1")},
-      {"GOST / Crypto++ GOST", TCipher_Gost::StaticClass(), 32, CryptoPlusPlus<CryptoPP::GOST>()},
-      // Naming the S-box set on the Botan side pins ours.
-      {"GOST / Botan GOST-28147-89(R3411_94_TestParam)", TCipher_Gost::StaticClass(), 32,
-       Botan("GOST-28147-89(R3411_94_TestParam)")},
+      {"Square / Crypto++ Square", TCipher_Square::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::Square>()},
       {"TEA / Crypto++ TEA", TCipher_TEA::StaticClass(), 16, CryptoPlusPlus<CryptoPP::TEA>()},
       {"XTEA / Crypto++ XTEA", TCipher_TEAN::StaticClass(), 16, CryptoPlusPlus<CryptoPP::XTEA>()},
       {"XTEA / Botan XTEA", TCipher_TEAN::StaticClass(), 16, Botan("XTEA")},
+      {"MARS / Crypto++ MARS, 16-byte keys", TCipher_Mars::StaticClass(), 16,
+       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"MARS / Crypto++ MARS, 40-byte keys", TCipher_Mars::StaticClass(), 40,
+       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"MARS / Crypto++ MARS, 56-byte keys", TCipher_Mars::StaticClass(), 56,
+       CryptoPlusPlus<CryptoPP::MARS>()},
+      {"MISTY1 / Botan MISTY1", TCipher_Misty::StaticClass(), 16, Botan("MISTY1")},
+      // Crypto++ takes key and blocks in the reverse byte order of the algorithm's example.
+      {"Skipjack / Crypto++ SKIPJACK", TCipher_Skipjack::StaticClass(), 10,
+       ByteReversed(CryptoPlusPlus<CryptoPP::SKIPJACK>(), 8)},
   };
   return pairings;
 }
