@@ -33,10 +33,23 @@ std::uint8_t Multiply(std::uint8_t a, std::uint8_t b) noexcept {
 constexpr std::uint8_t kAffineColumns[8] = {0x7F, 0xDA, 0xBC, 0x78, 0xF0, 0x60, 0xC0, 0x80};
 constexpr std::uint8_t kAffineConstant = 0xB1;
 
+using Block = std::array<std::uint8_t, 16>;
+
+constexpr std::uint8_t kTheta[4] = {0x02, 0x01, 0x01, 0x03};
+constexpr std::uint8_t kInverseTheta[4] = {0x0E, 0x09, 0x0D, 0x0B};
+
 struct Tables {
   std::uint8_t sbox[256];
   std::uint8_t inverse_sbox[256];
+  std::uint8_t theta[4][256];
+  std::uint8_t inverse_theta[4][256];
   Tables() {
+    for (int k = 0; k < 4; ++k) {
+      for (unsigned v = 0; v < 256; ++v) {
+        theta[k][v] = Multiply(kTheta[k], static_cast<std::uint8_t>(v));
+        inverse_theta[k][v] = Multiply(kInverseTheta[k], static_cast<std::uint8_t>(v));
+      }
+    }
     for (unsigned x = 0; x < 256; ++x) {
       std::uint8_t inverse = 0;
       for (unsigned y = 1; y < 256 && x != 0; ++y) {
@@ -59,27 +72,22 @@ const Tables& T() {
   return tables;
 }
 
-using Block = std::array<std::uint8_t, 16>;
-
 // theta: each row, as the polynomial r0 + r1 x + r2 x^2 + r3 x^3, is multiplied by
 // c(x) = 2 + x + x^2 + 3x^3 modulo x^4 + 1; its inverse multiplies by
-// d(x) = 0E + 09 x + 0D x^2 + 0B x^3.
-void MixRows(Block& a, const std::uint8_t (&c)[4]) noexcept {
+// d(x) = 0E + 09 x + 0D x^2 + 0B x^3. times[k][v] is coefficient k times v.
+using CoefficientTables = std::uint8_t[4][256];
+
+void MixRows(Block& a, const CoefficientTables& times) noexcept {
   for (int i = 0; i < 4; ++i) {
     std::uint8_t* row = a.data() + 4 * i;
     std::uint8_t out[4];
     for (int j = 0; j < 4; ++j) {
-      std::uint8_t sum = 0;
-      for (int k = 0; k < 4; ++k)
-        sum ^= Multiply(c[k], row[(j - k + 4) % 4]);
-      out[j] = sum;
+      out[j] = times[0][row[j]] ^ times[1][row[(j + 3) % 4]] ^ times[2][row[(j + 2) % 4]] ^
+               times[3][row[(j + 1) % 4]];
     }
     std::memcpy(row, out, 4);
   }
 }
-
-constexpr std::uint8_t kTheta[4] = {0x02, 0x01, 0x01, 0x03};
-constexpr std::uint8_t kInverseTheta[4] = {0x0E, 0x09, 0x0D, 0x0B};
 
 // pi: the transposition of the array.
 void Transpose(Block& a) noexcept {
@@ -135,10 +143,10 @@ void TCipher_Square::EncryptBlock(void* block) {
   const auto* rk = reinterpret_cast<const std::uint8_t*>(ScheduleWords());
   Block a;
   std::memcpy(a.data(), block, 16);
-  MixRows(a, kInverseTheta);
+  MixRows(a, t.inverse_theta);
   AddKey(a, rk);
   for (int round = 1; round <= kRounds; ++round) {
-    MixRows(a, kTheta);
+    MixRows(a, t.theta);
     for (std::uint8_t& x : a)
       x = t.sbox[x];
     Transpose(a);
@@ -157,10 +165,10 @@ void TCipher_Square::DecryptBlock(void* block) {
     Transpose(a);
     for (std::uint8_t& x : a)
       x = t.inverse_sbox[x];
-    MixRows(a, kInverseTheta);
+    MixRows(a, t.inverse_theta);
   }
   AddKey(a, rk);
-  MixRows(a, kTheta);
+  MixRows(a, t.theta);
   std::memcpy(block, a.data(), 16);
 }
 
