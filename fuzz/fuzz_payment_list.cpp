@@ -71,13 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(text.size() <= kMaxSecureText);
   if (!line_breaks_inside) FUZZ_CHECK(CountLines(text) <= payments.size() + 1);
 
-  // It seals into one frame of at most 2048 characters.
-  static const std::string session_key(24, '\x11');
-  try {
-    const std::string frame = BuildSecureFrame(text, 13, kWalletPublicKey, session_key);
-    FUZZ_CHECK(frame.size() <= 2048);
-  } catch (const Exception&) {
-    FUZZ_CHECK(false);
+  // It seals into one frame of at most 2048 characters. The frame's length follows from the
+  // text's alone; sealing (RSA included) is slow, so only the longest texts are sealed.
+  if (text.size() + 32 > kMaxSecureText) {
+    static const std::string session_key(24, '\x11');
+    try {
+      const std::string frame = BuildSecureFrame(text, 13, kWalletPublicKey, session_key);
+      FUZZ_CHECK(frame.size() <= 2048);
+    } catch (const Exception&) {
+      FUZZ_CHECK(false);
+    }
   }
   return 0;
 }
