@@ -1,30 +1,11 @@
 #include "crypto/secure.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <cstring>
-
-#include "crypto/exception.h"
 
 namespace pelvane {
 
 void SecureWipe(void* data, std::size_t size) noexcept {
   if (data != nullptr && size > 0) explicit_bzero(data, size);
-}
-
-void SecureRandomBytes(void* data, std::size_t size) {
-  auto* out = static_cast<unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t got = getrandom(out, size, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Exception(std::string("Cannot read the system's random source: ") +
-                      std::strerror(errno));
-    }
-    out += got;
-    size -= static_cast<std::size_t>(got);
-  }
 }
 
 }  // namespace pelvane
