@@ -15,9 +15,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/session/customer.h"
 #include "app/session/error_reporter.h"
@@ -321,7 +323,11 @@ int Run(QCoreApplication& app) {
   // The purchase file is read as the Windows-1250 bytes it holds. Unlike the windows, which show
   // an error box and go on with an empty order, a file that cannot be read ends the run: an
   // empty order would otherwise be "bought" without anyone noticing.
-  if (!settings.purchase_file.empty()) pelvane::LoadPurchaseFile(settings.purchase_file);
+  std::unique_ptr<pelvane::PurchaseBuffer> purchase;
+  if (!settings.purchase_file.empty()) {
+    purchase = std::make_unique<pelvane::PurchaseBuffer>();
+    purchase->LoadFromFile(settings.purchase_file);
+  }
 
   // The receiver first, as the windows open it: a busy port ends the run before the password is
   // asked for.
@@ -329,15 +335,16 @@ int Run(QCoreApplication& app) {
   pelvane::WalletSession* session_ptr = nullptr;
   pelvane::OpenWalletReceiver(
       receiver, [&session_ptr](pelvane::TUDPSocket& sender, int count, const std::string& from) {
-        if (session_ptr != nullptr) session_ptr->UDPSocket1DataReceived(sender, count, from);
+        if (session_ptr != nullptr) session_ptr->ReceiveFrom(sender, count, from);
       });
 
+  pelvane::ExchangeInputs exchange;
   {
     pelvane::WipedString password(
         settings.has_password_file ? ReadPasswordFile(settings.password_file) : ReadPassword());
     const pelvane::Identification id = pelvane::IdentificationFromUtf8(
         settings.first_name, settings.surname, settings.birth_number, *password, settings.bank);
-    pelvane::AcceptIdentification(id);
+    exchange = pelvane::ExchangeFor(id, purchase.get());
   }
 
   pelvane::WalletSession session(log, labels, pelvane::ProcessErrorReporter());
@@ -362,7 +369,7 @@ int Run(QCoreApplication& app) {
 
   int status = kExitFailure;
   try {
-    session.Start();
+    session.Start(std::move(exchange));
     status = QCoreApplication::exec();
   } catch (...) {
     session_ptr = nullptr;
@@ -394,7 +401,5 @@ int main(int argc, char** argv) {
     PrintError(e.what());
     status = kExitFailure;
   }
-  pelvane::ReleaseCustomerGlobals();
-  pelvane::FreePurchaseFile();
   return status;
 }
