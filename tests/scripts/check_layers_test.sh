@@ -12,7 +12,7 @@ trap 'rm -rf "$tmp"' EXIT
 # One copy of the products; each case plants a line in one file, expects the check to fail
 # naming that file and the offence, and puts the file back.
 mkdir "$tmp/tree"
-for dir in crypto messaging protocol app peers tools; do
+for dir in crypto messaging protocol cmdline app peers tools; do
   cp -R "$root/$dir" "$tmp/tree/$dir"
 done
 "$check" "$tmp/tree" >/dev/null
@@ -42,5 +42,6 @@ plant app/session/log.cpp '#include "app/windows/form1.h"' 'the session includes
 plant app/session/log.cpp '#include <QWidget>' 'Qt Widgets header <QWidget>'
 plant peers/bank.cpp '#include "../app/session/customer.h"' 'relative include'
 plant app/cli/main.cpp '#include "tests/support/frame_recorder.h"' 'from tests'
+plant cmdline/options.cpp '#include "messaging/frames.h"' 'cmdline includes "messaging/frames.h"'
 "$check" "$tmp/tree" >/dev/null
 echo "check-layers: every planted violation was caught"
