@@ -1,6 +1,5 @@
 #include "cmdline/password.h"
 
-#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,46 +7,41 @@
 #include <cstdio>
 #include <cstring>
 
-#include "crypto/secure.h"
+#include "crypto/formats/charset.h"
+#include "crypto/input_file.h"
 
 namespace pelvane::cmdline {
 
 namespace {
 
 // The first line of text, without its line break; the rest is wiped.
-std::string FirstLine(std::string text) {
-  const std::size_t end = text.find_first_of("\r\n");
-  if (end != std::string::npos) {
-    SecureWipe(text.data() + end, text.size() - end);
-    text.resize(end);
-  }
+SecretString FirstLine(SecretString text) {
+  const std::size_t end = text.view().find_first_of("\r\n");
+  if (end != std::string_view::npos) text.resize(end);
   return text;
 }
 
-std::string ReadAll(int fd, const std::string& name) {
-  std::string content;
-  char chunk[4096];
+// Reads fd up to the end of its first line (or its end), at most kSecretFileLimit bytes.
+SecretString ReadLine(int fd, const std::string& name) {
+  SecretString content;
+  char chunk[256];
   for (;;) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       const int error = errno;
       SecureWipe(chunk, sizeof chunk);
-      SecureWipe(content);
       throw EPasswordRead("Cannot read " + name + ": " + std::strerror(error));
     }
     if (got == 0) break;
-    // Growing the text must not leave copies of the secret behind.
-    if (content.size() + static_cast<std::size_t>(got) > content.capacity()) {
-      std::string larger;
-      larger.reserve(2 * (content.size() + static_cast<std::size_t>(got)));
-      larger = content;
-      SecureWipe(content);
-      content.swap(larger);
-    }
-    content.append(chunk, static_cast<std::size_t>(got));
+    content.append(std::string_view(chunk, static_cast<std::size_t>(got)));
     // Only the first line counts; stop reading once it is complete.
-    if (content.find('\n') != std::string::npos) break;
+    if (content.view().find('\n') != std::string_view::npos) break;
+    if (content.size() > kSecretFileLimit) {
+      SecureWipe(chunk, sizeof chunk);
+      throw EPasswordRead("The password on " + name + " is longer than " +
+                          DescribeLimit(kSecretFileLimit));
+    }
   }
   SecureWipe(chunk, sizeof chunk);
   return content;
@@ -55,22 +49,26 @@ std::string ReadAll(int fd, const std::string& name) {
 
 }  // namespace
 
-std::string ReadPasswordFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EPasswordRead("Cannot open file " + path + ": " + std::strerror(errno));
-  std::string content;
+SecretString ReadPasswordFile(const std::string& path) {
+  SecretString content;
   try {
-    content = ReadAll(fd, path);
-  } catch (...) {
-    ::close(fd);
-    throw;
+    content = ReadSecretInput(path, kSecretFileLimit);
+  } catch (const Exception& e) {
+    throw EPasswordRead(Cp1250ToUtf8(e.Message()));
   }
-  ::close(fd);
+  if (ReadableByOthers(path)) {
+    const std::string shown = EscapeControlBytes(path);
+    std::fprintf(stderr,
+                 "Warning: the password file %s can be read by other users; "
+                 "make it yours alone (chmod 600 %s).\n",
+                 shown.c_str(), shown.c_str());
+    std::fflush(stderr);
+  }
   return FirstLine(std::move(content));
 }
 
-std::string ReadPasswordFromInput(const std::string& prompt) {
-  if (!::isatty(STDIN_FILENO)) return FirstLine(ReadAll(STDIN_FILENO, "standard input"));
+SecretString ReadPasswordFromInput(const std::string& prompt) {
+  if (!::isatty(STDIN_FILENO)) return FirstLine(ReadLine(STDIN_FILENO, "standard input"));
   std::fputs(prompt.c_str(), stderr);
   std::fflush(stderr);
   termios saved{};
@@ -81,9 +79,9 @@ std::string ReadPasswordFromInput(const std::string& prompt) {
     quiet.c_lflag |= ECHONL;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
-  std::string line;
+  SecretString line;
   try {
-    line = ReadAll(STDIN_FILENO, "the terminal");
+    line = ReadLine(STDIN_FILENO, "the terminal");
   } catch (...) {
     if (have_terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
     throw;

@@ -50,7 +50,9 @@ bool ReadUpTo(int fd, std::size_t limit, SecretString& out, const std::string& n
   return true;
 }
 
-SecretString ReadBounded(const std::string& path, std::size_t limit) {
+// with_reason: open failures name the system's reason ("Cannot open file F: No such file or
+// directory"); without it they stay "Cannot open file F", as the purchase file's message is.
+SecretString ReadBounded(const std::string& path, std::size_t limit, bool with_reason) {
   const std::string shown = PathForMessage(path);
   if (path.empty() || path.find('\0') != std::string::npos) {
     throw EInputFile("Cannot open file " + shown);
@@ -61,7 +63,8 @@ SecretString ReadBounded(const std::string& path, std::size_t limit) {
   struct stat info {};
   // A folder cannot be opened as a file, as before; other kinds are named.
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-    throw EInputFile(cannot_open);
+    const int error = file.get() < 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : errno;
+    throw EInputFile(with_reason ? cannot_open + ": " + std::strerror(error) : cannot_open);
   }
   if (!S_ISREG(info.st_mode)) throw EInputFile(cannot_open + ": not a regular file");
   const std::string too_large = cannot_open + ": larger than " + DescribeLimit(limit);
@@ -94,11 +97,11 @@ std::string PathForMessage(const std::string& path) {
 }
 
 std::string ReadBoundedFile(const std::string& path, std::size_t limit) {
-  return ReadBounded(path, limit).str();
+  return ReadBounded(path, limit, false).str();
 }
 
 SecretString ReadSecretInput(const std::string& path, std::size_t limit) {
-  if (path != "-") return ReadBounded(path, limit);
+  if (path != "-") return ReadBounded(path, limit, true);
   SecretString content;
   if (!ReadUpTo(STDIN_FILENO, limit, content, "standard input")) {
     throw EInputFile("Standard input is larger than " + DescribeLimit(limit));

@@ -35,8 +35,9 @@ std::string PathForMessage(const std::string& path);
 // <limit>".
 std::string ReadBoundedFile(const std::string& path, std::size_t limit);
 
-// The same into a wiping buffer, for passwords and keys; "-" reads standard input instead (up to
-// the same limit; a longer input is refused), where other users cannot see it.
+// The same into a wiping buffer, for passwords and keys, with the system's reason after an open
+// failure ("Cannot open file <path>: <reason>"); "-" reads standard input instead (up to the same
+// limit; a longer input is refused).
 SecretString ReadSecretInput(const std::string& path, std::size_t limit);
 
 // True when users other than the owner may read the file at path (group or others have the read

@@ -89,7 +89,7 @@ void CheckFrames(const FrameRecorder& recorder) {
 }
 
 void CheckSlots(const KeySlots& keys) {
-  for (const std::string* key :
+  for (const SecretString* key :
        {&keys.FBankSessionKey, &keys.FGatewaySessionKey, &keys.FMerchantSessionKey}) {
     FUZZ_CHECK(key->empty() || key->size() == static_cast<std::size_t>(kSessionKeyLength));
   }
@@ -104,7 +104,7 @@ void Drive(WalletSession& session, const Log& log, const std::string& frame) {
     FUZZ_CHECK(!StartsWith(line, kStepFailurePrefix));
 }
 
-std::string ToWallet(const std::string& text, int id, const std::string& session_key) {
+std::string ToWallet(const std::string& text, int id, std::string_view session_key) {
   return BuildSecureFrame(text, id, kWalletPublicKey, session_key);
 }
 
@@ -150,9 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     if (size < 2) return 0;
     const KeySlots& keys = session.Keys();
-    const std::string* key_slots[] = {&keys.FBankSessionKey, &keys.FGatewaySessionKey,
-                                      &keys.FMerchantSessionKey, nullptr};
-    const std::string key = key_slots[key_choice] ? *key_slots[key_choice] : std::string();
+    const SecretString* key_slots[] = {&keys.FBankSessionKey, &keys.FGatewaySessionKey,
+                                       &keys.FMerchantSessionKey, nullptr};
+    const SecretString key = key_slots[key_choice] ? *key_slots[key_choice] : SecretString();
     try {
       datagram = ToWallet(std::string(fuzz::AsText(data + 2, size - 2)), data[1], key);
     } catch (const EEnvelopeTooLarge&) {

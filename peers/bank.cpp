@@ -123,7 +123,8 @@ void Bank::OnCustomerDigest(const std::string& frame, const std::string& ip, Wal
   const std::optional<Account> account = db_.FindByDigest(digest);
   if (!account) {
     customers_.erase(ip);
-    Log("no account for the customer digest " + digest);
+    // The digest is in effect the customer's password: it is never logged.
+    Log("identification failed: no account for the customer digest the wallet at " + ip + " sent");
     SendSecureToWallet(ip, wallet, kMsgBalance, kUnknownCustomerText);
     return;
   }
@@ -189,8 +190,9 @@ void Bank::OnDebitRequest(const std::string& frame, const std::string& ip, int p
   std::string detail = std::to_string(amount);
   switch (result.refusal) {
     case DebitRefusal::kNone:
-      Log(std::string(result.repeated ? "already debited" : "debited") + " " +
-          std::to_string(amount) + " CZK; balance now " + std::to_string(result.balance));
+      LogPrivate(std::string(result.repeated ? "already debited" : "debited") + " " +
+                     std::to_string(amount) + " CZK; balance now",
+                 std::to_string(result.balance));
       break;
     case DebitRefusal::kUnknownCustomer:
       status = kResultRefused;

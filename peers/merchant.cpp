@@ -1,5 +1,6 @@
 #include "peers/merchant.h"
 
+#include "crypto/formats/charset.h"
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
@@ -94,8 +95,8 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   }
   Log("order " + reference + " from the wallet at " + ip + ":");
   for (const OrderItem& item : order.items) {
-    LogText("  " + std::to_string(item.count) + " x " + std::to_string(item.price) + " CZK  ",
-            item.name);
+    LogPrivate("  " + std::to_string(item.count) + " x " + std::to_string(item.price) + " CZK",
+               Cp1250ToUtf8(item.name));
   }
   Log("  total " + std::to_string(order.total) + " CZK; asking the payment gateway");
   if (orders_.size() >= kMaxPending) orders_.erase(orders_.begin());

@@ -13,17 +13,6 @@
 
 namespace pelvane::peers {
 
-namespace {
-
-// Wallets remembered at most; the oldest entry goes when a new address would exceed it.
-constexpr std::size_t kMaxWallets = 256;
-
-}  // namespace
-
-WalletKeys::~WalletKeys() {
-  SecureWipe(session_key);
-}
-
 PeerBase::PeerBase(std::string name, const std::string& bind_address, int port, int key_message,
                    LogSink log, PeerSeam seam)
     : name_(std::move(name)),
@@ -66,6 +55,31 @@ void PeerBase::LogText(const std::string& label, const std::string& cp1250_text)
   Log(label + Cp1250ToUtf8(cp1250_text));
 }
 
+void PeerBase::LogPrivate(const std::string& line, const std::string& utf8_data) const {
+  Log(verbose_ ? line + ": " + utf8_data : line + " (shown with --verbose)");
+}
+
+WalletKeys& PeerBase::RememberWallet(const std::string& ip) {
+  if (wallets_.find(ip) == wallets_.end() && wallets_.size() >= kMaxWallets) {
+    auto victim = wallets_.end();
+    for (auto it = wallets_.begin(); it != wallets_.end(); ++it) {
+      if (victim == wallets_.end()) {
+        victim = it;
+        continue;
+      }
+      const bool it_open = it->second.session_key.empty();
+      const bool victim_open = victim->second.session_key.empty();
+      if (it_open != victim_open ? it_open : it->second.last_heard < victim->second.last_heard) {
+        victim = it;
+      }
+    }
+    wallets_.erase(victim);
+  }
+  WalletKeys& wallet = wallets_[ip];
+  wallet.last_heard = messages_heard_;
+  return wallet;
+}
+
 WalletKeys* PeerBase::Wallet(const std::string& ip, bool need_session) {
   const auto it = wallets_.find(ip);
   if (it == wallets_.end()) {
@@ -76,6 +90,7 @@ WalletKeys* PeerBase::Wallet(const std::string& ip, bool need_session) {
     Log("no session key from the wallet at " + ip + " yet (message 89 missing); ignored");
     return nullptr;
   }
+  it->second.last_heard = messages_heard_;
   return &it->second;
 }
 
@@ -87,7 +102,7 @@ void PeerBase::SendSecureToWallet(const std::string& ip, const WalletKeys& walle
                                   const std::string& text) {
   const std::string frame = BuildSecureFrame(text, id, wallet.public_key, wallet.session_key);
   SendFrame(ip, kWalletPort, frame);
-  LogText("sent " + std::to_string(id) + " to the wallet at " + ip + ": ", text);
+  LogPrivate("sent " + std::to_string(id) + " to the wallet at " + ip, Cp1250ToUtf8(text));
 }
 
 void PeerBase::SendFrame(const std::string& host, int port, const std::string& frame) {
@@ -112,17 +127,15 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
     return;
   }
   const int id = MessageIdOf(datagram);
+  ++messages_heard_;
   Log("received message " + std::to_string(id) + " (" + std::to_string(datagram.size()) +
       " bytes) from " + from);
 
   if (id == kMsgWalletKey) {
     std::string key = PublicKeyOfKeyMessage(datagram);
-    if (wallets_.find(from_ip) == wallets_.end() && wallets_.size() >= kMaxWallets) {
-      wallets_.erase(wallets_.begin());
-    }
-    WalletKeys& wallet = wallets_[from_ip];
+    WalletKeys& wallet = RememberWallet(from_ip);
     wallet.public_key = std::move(key);
-    SecureWipe(wallet.session_key);
+    wallet.session_key.Wipe();
     OnNewExchange(from_ip);
     Log("stored the wallet's public key; answering with " + std::to_string(key_message_));
     SendFrame(from_ip, kWalletPort, BuildPlainFrame(keys_.public_key, key_message_));
@@ -142,8 +155,7 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
           std::to_string(kSessionKeyLength) + "; ignored");
       return;
     }
-    SecureWipe(wallet->session_key);
-    wallet->session_key = *session_key;
+    wallet->session_key.assign(*session_key);
     Log("stored the wallet's session key");
     return;
   }

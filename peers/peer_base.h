@@ -3,12 +3,14 @@
 // peer's name.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "crypto/rsa/keygen.h"
+#include "crypto/secure.h"
 #include "peers/peer_log.h"
 #include "peers/peer_socket.h"
 
@@ -18,8 +20,9 @@ namespace pelvane::peers {
 // and the session key it sent (message 89).
 struct WalletKeys {
   std::string public_key;
-  std::string session_key;
-  ~WalletKeys();
+  SecretString session_key;  // wiped when replaced, grown or gone
+  // When the wallet last sent anything (a count of the peer's received messages).
+  std::uint64_t last_heard = 0;
 };
 
 // Sends one datagram: (host, port, bytes).
@@ -38,6 +41,9 @@ struct PeerSeam {
 // and the reception of 89, and a log with the peer's name.
 class PeerBase {
  public:
+  // Wallets remembered at most.
+  static constexpr std::size_t kMaxWallets = 256;
+
   PeerBase(std::string name, const std::string& bind_address, int port, int key_message,
            LogSink log, PeerSeam seam = {});
   virtual ~PeerBase();
@@ -45,6 +51,10 @@ class PeerBase {
   PeerBase& operator=(const PeerBase&) = delete;
 
   const std::string& PublicKey() const noexcept { return keys_.public_key; }
+
+  // With verbose set, the log shows the texts that carry customer data (balances, payment lists,
+  // order items, the texts sent to wallets); without it, only that they were sent.
+  void SetVerbose(bool verbose) noexcept { verbose_ = verbose; }
 
   // Handles one datagram from from_ip:from_port, as the socket does for each it receives.
   // Failures propagate (the socket logs them).
@@ -63,6 +73,9 @@ class PeerBase {
   void Log(const std::string& utf8_line) const;
   // Logs a Windows-1250 text, prefixed by a UTF-8 label.
   void LogText(const std::string& label, const std::string& cp1250_text) const;
+  // Logs a line that ends in customer data (UTF-8): the whole line when verbose, else what comes
+  // before the data and a note that --verbose shows it.
+  void LogPrivate(const std::string& line, const std::string& utf8_data) const;
 
   // The keys the wallet at ip sent; nullptr when it sent no public key yet, or (with
   // need_session) no session key.
@@ -79,11 +92,20 @@ class PeerBase {
   PeerSocket& Socket() { return *socket_; }
 
  private:
+  // The entry for ip, made when it has none. A full table first lets go of the entry heard from
+  // least recently among those that never completed their key exchange (no session key), else
+  // of the one heard from least recently: a flood of key announcements from forged addresses
+  // pushes out other forged entries before a wallet in the middle of its exchange.
+  WalletKeys& RememberWallet(const std::string& ip);
+
   std::string name_;
   LogSink log_;
   int key_message_;
   RsaKeyPair keys_;
+  // One entry per sender address, at most kMaxWallets; see RememberWallet.
   std::map<std::string, WalletKeys> wallets_;
+  std::uint64_t messages_heard_ = 0;
+  bool verbose_ = false;
   SendFunction send_;
   std::unique_ptr<PeerSocket> socket_;  // none when send_ is set
 };

@@ -36,7 +36,7 @@ namespace {
 constexpr char kUsage[] =
     "Usage:\n"
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
-    "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
+    "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS] [--verbose]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
     "                --birth-number NUMBER [--password-file FILE] --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
@@ -51,8 +51,11 @@ constexpr char kUsage[] =
     "  --bank-host    where the gateway finds the bank (default: the bind address)\n"
     "  --gateway-host the gateway's address the bank tells wallets and the merchant uses\n"
     "                 (default: the bind address)\n"
+    "  --verbose      log balances, payment lists, order items and the texts sent to wallets\n"
+    "                 (customer data; without it the log says only that they were sent)\n"
     "  --password-file the new account's password is the file's first line; without it the\n"
-    "                 password is typed without echo, or read from standard input\n"
+    "                 password is typed without echo, or read from standard input; the file\n"
+    "                 must be a regular file of at most 4 KiB, readable by you alone\n"
     "  --help         show this help\n"
     "  --version      show the program's version\n";
 
@@ -65,7 +68,7 @@ ParsedOptions Parse(const std::vector<std::string>& args) {
   table.valued = {"role",         "bind",          "pause-ms",   "db",
                   "bank-host",    "gateway-host",  "first-name", "surname",
                   "birth-number", "password-file", "balance"};
-  table.flags = {"help", "version"};
+  table.flags = {"help", "version", "verbose"};
   table.aliases = {{"-h", "help"}};
   return ParsedOptions(args, table);
 }
@@ -97,10 +100,10 @@ std::string DatabasePath(const ParsedOptions& parsed) {
 // given on standard input.
 std::string ReadPassword(const ParsedOptions& parsed) {
   const bool from_file = parsed.Has("password-file");
-  WipedString utf8(from_file ? cmdline::ReadPasswordFile(parsed.Required("password-file"))
-                             : cmdline::ReadPasswordFromInput("Password: "));
+  const SecretString utf8 = from_file ? cmdline::ReadPasswordFile(parsed.Required("password-file"))
+                                      : cmdline::ReadPasswordFromInput("Password: ");
   try {
-    return Utf8ToCp1250(*utf8);
+    return Utf8ToCp1250(utf8);
   } catch (const EConvertError&) {
     throw Exception(std::string(from_file ? "The password file" : "The password") +
                     " holds a character that Windows-1250 cannot represent");
@@ -138,13 +141,15 @@ int AccountList(const ParsedOptions& parsed, std::ostream& out) {
 }
 
 // Messages of the crypto and messaging layers are Windows-1250; ours (paths, database errors)
-// are UTF-8 already.
+// are UTF-8 already. Control bytes (a message may quote received or stored bytes) are shown
+// escaped.
 std::string ForTerminal(const std::string& message) {
+  const std::string shown = EscapeControlBytes(message);
   try {
-    Utf8ToCp1250(message);
-    return message;
+    Utf8ToCp1250(shown);
+    return shown;
   } catch (const EConvertError&) {
-    return Cp1250ToUtf8(message);
+    return Cp1250ToUtf8(shown);
   }
 }
 
@@ -157,7 +162,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
-  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host"});
+  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "verbose"});
+  const bool verbose = parsed.Has("verbose");
   const std::string role = parsed.Value("role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
     throw UsageError("--role must be bank, gateway, merchant or all");
@@ -190,6 +196,10 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
   }
   if (role == "all" || role == "merchant") {
     merchant = std::make_unique<Merchant>(bind, gateway_host, log);
+  }
+  for (PeerBase* peer : {static_cast<PeerBase*>(bank.get()), static_cast<PeerBase*>(gateway.get()),
+                         static_cast<PeerBase*>(merchant.get())}) {
+    if (peer != nullptr) peer->SetVerbose(verbose);
   }
 
   if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -249,13 +259,13 @@ int RunPeersCli(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     throw UsageError("Unknown command \"" + words[0] + "\"");
   } catch (const UsageError& e) {
-    err << "pelvane-peers: " << e.what() << "\n" << kUsage;
+    err << "pelvane-peers: " << EscapeControlBytes(e.what()) << "\n" << kUsage;
     return kExitUsage;
   } catch (const Exception& e) {
     err << "pelvane-peers: " << ForTerminal(e.Message()) << "\n";
     return kExitFailure;
   } catch (const std::exception& e) {
-    err << "pelvane-peers: " << e.what() << "\n";
+    err << "pelvane-peers: " << EscapeControlBytes(e.what()) << "\n";
     return kExitFailure;
   }
 }

@@ -52,24 +52,17 @@ constexpr char kNameCaption[] = "Jm\xC3\xA9no";
 constexpr char kBirthNumberCaption[] = "Rodn\xC3\xA9 \xC4\x8D\xC3\xADslo";
 constexpr char kBalanceCaption[] = "Stav \xC3\xBA\xC4\x8Dtu";
 
-// Windows-1250 text for the terminal: UTF-8, with CR LF and lone CR as line feeds.
+// Windows-1250 text for the terminal: UTF-8, with CR LF as line feeds and every other control
+// byte shown as "\xNN", so that received bytes cannot move the cursor, clear or reset the
+// terminal.
 std::string ForTerminal(std::string_view cp1250) {
-  std::string utf8 = pelvane::Cp1250ToUtf8(cp1250);
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    if (utf8[i] == '\r') {
-      out += '\n';
-      if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
-    } else {
-      out += utf8[i];
-    }
-  }
-  return out;
+  return pelvane::Cp1250ToUtf8(pelvane::EscapeControlBytes(cp1250));
 }
 
+// A message may quote received bytes: control bytes are shown escaped.
 void PrintError(std::string_view utf8) {
-  std::fprintf(stderr, "%s: %.*s\n", kProgram, static_cast<int>(utf8.size()), utf8.data());
+  const std::string shown = pelvane::EscapeControlBytes(utf8);
+  std::fprintf(stderr, "%s: %s\n", kProgram, shown.c_str());
 }
 
 class StdoutLog final : public pelvane::LogSink {
@@ -275,11 +268,11 @@ int Run(const std::vector<std::string>& args) {
 
   pelvane::ExchangeInputs exchange;
   {
-    pelvane::WipedString password(settings.has_password_file
-                                      ? pelvane::cmdline::ReadPasswordFile(settings.password_file)
-                                      : pelvane::cmdline::ReadPasswordFromInput("Heslo: "));
+    const pelvane::SecretString password =
+        settings.has_password_file ? pelvane::cmdline::ReadPasswordFile(settings.password_file)
+                                   : pelvane::cmdline::ReadPasswordFromInput("Heslo: ");
     const pelvane::Identification id = pelvane::IdentificationFromUtf8(
-        settings.first_name, settings.surname, settings.birth_number, *password, settings.bank);
+        settings.first_name, settings.surname, settings.birth_number, password, settings.bank);
     exchange = pelvane::ExchangeFor(id, purchase.get());
   }
 

@@ -139,9 +139,6 @@ void OpenWalletReceiver(TUDPSocket& socket, TOnReceive handler) {
 
 KeySlots::~KeySlots() {
   SecureWipe(FOwnPrivateKey);
-  SecureWipe(FBankSessionKey);
-  SecureWipe(FGatewaySessionKey);
-  SecureWipe(FMerchantSessionKey);
 }
 
 WalletSession::WalletSession(LogSink& log, LabelSink& labels, ErrorReporter& errors)
@@ -157,9 +154,8 @@ WalletSession::WalletSession(LogSink& log, LabelSink& labels, ErrorReporter& err
 
 WalletSession::~WalletSession() = default;
 
-void WalletSession::SetSecret(std::string& slot, std::string value) {
-  SecureWipe(slot);
-  slot = std::move(value);
+void WalletSession::SetSecret(SecretString& slot, std::string value) {
+  slot = SecretString::Take(value);
 }
 
 void WalletSession::Start(ExchangeInputs inputs) {
@@ -175,7 +171,8 @@ void WalletSession::Start(ExchangeInputs inputs) {
   Log(kGeneratingKeys);
   const auto t0 = std::chrono::steady_clock::now();
   keys_.FOwnPublicKey = kWalletPublicKey;
-  SetSecret(keys_.FOwnPrivateKey, kWalletPrivateKey);
+  SecureWipe(keys_.FOwnPrivateKey);
+  keys_.FOwnPrivateKey = kWalletPrivateKey;
   const auto t1 = std::chrono::steady_clock::now();
   Log(kPrivateKeyTitle);
   {
@@ -253,7 +250,7 @@ void WalletSession::LogEnd() {
   end_logged_ = true;
 }
 
-std::string WalletSession::Open(std::string_view frame, const std::string& session_key) const {
+std::string WalletSession::Open(std::string_view frame, std::string_view session_key) const {
   return OpenSecureMessage(frame, session_key, keys_.FOwnPublicKey, keys_.FOwnPrivateKey);
 }
 
@@ -427,7 +424,7 @@ void WalletSession::OnPaymentConfirmed(std::string_view frame) {
   Log(kPaid + text + kCrowns);
 }
 
-void WalletSession::OnFinalReport(std::string_view frame, const std::string& session_key) {
+void WalletSession::OnFinalReport(std::string_view frame, std::string_view session_key) {
   Log(Open(frame, session_key));
   LogEnd();
 }

@@ -27,6 +27,7 @@
 #include "app/session/sinks.h"
 #include "app/session/transport.h"
 #include "crypto/exception.h"
+#include "crypto/secure.h"
 #include "messaging/udp_socket.h"
 #include "protocol/ports.h"
 #include "protocol/texts.h"
@@ -46,17 +47,18 @@ class EPortInUse : public Exception {
 // user, when the port could not be bound; the socket then receives nothing.
 void OpenWalletReceiver(TUDPSocket& socket, TOnReceive handler);
 
-// The eight key texts of the session, all empty at first. Session keys and the private key are
-// wiped when overwritten and when the slots go away.
+// The eight key texts of the session, all empty at first. Session keys live in wiping buffers
+// (wiped when overwritten, grown or gone); the private key, the program's own constant, is wiped
+// when the slots go away.
 struct KeySlots {
   std::string FOwnPublicKey;
   std::string FOwnPrivateKey;
   std::string FBankPublicKey;
   std::string FMerchantPublicKey;
   std::string FGatewayPublicKey;
-  std::string FBankSessionKey;
-  std::string FGatewaySessionKey;
-  std::string FMerchantSessionKey;
+  SecretString FBankSessionKey;
+  SecretString FGatewaySessionKey;
+  SecretString FMerchantSessionKey;
 
   KeySlots() = default;
   KeySlots(const KeySlots&) = delete;
@@ -115,24 +117,24 @@ class WalletSession {
   void LogStepFailure() noexcept;
   void LogEnd();
   // OpenSecureMessage with the key and the own key pair.
-  std::string Open(std::string_view frame, const std::string& session_key) const;
+  std::string Open(std::string_view frame, std::string_view session_key) const;
   // The public key a key message (98, 95, 96) carries. Throws, before the step changes any slot,
   // when the body is no key the RSA component accepts: a stray frame must not replace a key or
   // a session key the exchange relies on.
   static std::string TakePeerKey(std::string_view frame);
   // The error check: logs a "***" text and the end line and returns true.
   bool Refused(const std::string& text);
-  void SetSecret(std::string& slot, std::string value);
+  static void SetSecret(SecretString& slot, std::string value);
 
   // One handler per message the wallet receives (protocol/messages.h).
-  void OnBankKey(std::string_view frame);                                      // 98
-  void OnBalance(std::string_view frame);                                      // 2
-  void OnPaymentList(std::string_view frame);                                  // 13
-  void OnGatewayAddress(std::string_view frame);                               // 76
-  void OnGatewayKey(std::string_view frame);                                   // 95
-  void OnMerchantKey(std::string_view frame);                                  // 96
-  void OnPaymentConfirmed(std::string_view frame);                             // 10
-  void OnFinalReport(std::string_view frame, const std::string& session_key);  // 20 22 23 25
+  void OnBankKey(std::string_view frame);                                    // 98
+  void OnBalance(std::string_view frame);                                    // 2
+  void OnPaymentList(std::string_view frame);                                // 13
+  void OnGatewayAddress(std::string_view frame);                             // 76
+  void OnGatewayKey(std::string_view frame);                                 // 95
+  void OnMerchantKey(std::string_view frame);                                // 96
+  void OnPaymentConfirmed(std::string_view frame);                           // 10
+  void OnFinalReport(std::string_view frame, std::string_view session_key);  // 20 22 23 25
 
   LogSink& log_;
   LabelSink& labels_;

@@ -16,6 +16,7 @@
 #include "app/session/error_reporter.h"
 #include "app/windows/edge_text.h"
 #include "app/windows/form2.h"
+#include "crypto/formats/charset.h"
 
 namespace pelvane {
 namespace {
@@ -112,10 +113,8 @@ void TForm1::UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes,
 }
 
 void TForm1::AppendLine(std::string_view line) {
-  QString text = Cp1250ToQString(line);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QChar(u'\r'), QChar(u'\n'));
-  Memo1->appendPlainText(text);
+  // Line breaks (CR LF) stay; every other control byte of a received text is shown as \xNN.
+  Memo1->appendPlainText(Cp1250ToQString(EscapeControlBytes(line)));
 }
 
 void TForm1::SetLabel(WalletLabel label, std::string_view text) {

@@ -123,6 +123,8 @@ void TForm2::BitBtn1Click() {
         QStringToUtf8(Edit1->text()), QStringToUtf8(Edit2->text()), QStringToUtf8(Edit3->text()),
         QStringToUtf8(Edit6->text()), QStringToUtf8(Edit5->text()));
     AcceptIdentification(id);
+    // The digest is made: the password has no business staying in the field for the whole run.
+    Edit6->clear();
     setWindowTitle(windowTitle() + QString::fromUtf8(" - Čekejte prosím..."));
     // The main window's first showing starts the session before show() returns.
     if (main_window_ != nullptr) main_window_->show();

@@ -10,6 +10,7 @@
 #include "peers/bank.h"
 #include "peers/bank_database.h"
 #include "peers/merchant.h"
+#include "protocol/customer_digest.h"
 #include "protocol/messages.h"
 #include "tests/support/peer_fixture.h"
 
@@ -54,6 +55,65 @@ TEST(PeerSeam, PeersWithASendFunctionBindNoSocketAndSendThroughIt) {
   EXPECT_EQ(sent[0].host, "10.0.0.9");
   EXPECT_EQ(sent[0].port, 2000);
   EXPECT_EQ(sent[0].frame, BuildPlainFrame(kWalletPublicKey, kMsgBankKey));
+}
+
+// Key announcements from more forged addresses than the table holds push out each other, not a
+// wallet in the middle of its exchange (one whose address sorts first, as the table's order
+// once chose the victim by).
+TEST(PeerKeyTable, AFloodOfForgedAnnouncementsLeavesAWalletMidExchangeAlone) {
+  const std::string session = "0123456789abcdefghijklmn";
+  const std::string wallet = "1.0.0.1";
+  std::vector<SentFrame> sent;
+  Merchant merchant("127.0.0.1", "127.0.0.3", nullptr, RecordingSeam(sent));
+  merchant.OnDatagram(BuildPlainFrame(kWalletPublicKey, kMsgWalletKey), wallet, 2000);
+  merchant.OnDatagram(BuildKeyFrame(session, kWalletPublicKey, kMsgSessionKey), wallet, 2000);
+  for (std::size_t i = 0; i < 2 * PeerBase::kMaxWallets; ++i) {
+    const std::string forged = "200.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+    merchant.OnDatagram(BuildPlainFrame(kWalletPublicKey, kMsgWalletKey), forged, 2000);
+  }
+  sent.clear();
+  merchant.OnDatagram(
+      BuildDualFrame(BuildSecureBlock("digest", session, kWalletPublicKey),
+                     BuildSecureBlock("Kniha;1;300\r\n", session, kWalletPublicKey), kMsgDualOrder),
+      wallet, 2000);
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().host, "127.0.0.3");  // the order goes on to the payment gateway
+  EXPECT_EQ(HexFieldToInt(sent.back().frame.substr(0, 2)), kMsgAuthorizationRequest);
+}
+
+// The log: a failed identification without the digest (the password in effect), and the texts
+// sent to wallets (the balance here) only with --verbose.
+TEST(PeerLog, NoDigestOfAFailedIdentificationAndCustomerDataOnlyWhenVerbose) {
+  const std::string session = "0123456789abcdefghijklmn";
+  const std::string wrong = std::string(40, 'A');
+  const std::string demo =
+      ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword);
+  for (const bool verbose : {false, true}) {
+    SCOPED_TRACE(verbose);
+    std::vector<SentFrame> sent;
+    std::vector<std::string> log;
+    BankDatabase db(":memory:");
+    Bank bank(
+        db, "127.0.0.1", "127.0.0.1", [&log](const std::string& line) { log.push_back(line); },
+        RecordingSeam(sent));
+    bank.SetVerbose(verbose);
+    bank.OnDatagram(BuildPlainFrame(kWalletPublicKey, kMsgWalletKey), "10.0.0.9", 2000);
+    bank.OnDatagram(BuildKeyFrame(session, kWalletPublicKey, kMsgSessionKey), "10.0.0.9", 2000);
+    bank.OnDatagram(BuildSecureFrame(wrong, kMsgCustomerDigest, kWalletPublicKey, session),
+                    "10.0.0.9", 2000);
+    bank.OnDatagram(BuildSecureFrame(demo, kMsgCustomerDigest, kWalletPublicKey, session),
+                    "10.0.0.9", 2000);
+    bool failure_logged = false;
+    bool balance_logged = false;
+    for (const std::string& line : log) {
+      EXPECT_EQ(line.find(wrong), std::string::npos) << line;
+      EXPECT_EQ(line.find(demo), std::string::npos) << line;
+      failure_logged = failure_logged || line.find("identification failed") != std::string::npos;
+      balance_logged = balance_logged || line.find(": 10000") != std::string::npos;
+    }
+    EXPECT_TRUE(failure_logged);
+    EXPECT_EQ(balance_logged, verbose);
+  }
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ struct Slots {
 };
 
 Slots Snapshot(const KeySlots& k) {
-  return {k.FBankPublicKey,  k.FGatewayPublicKey,  k.FMerchantPublicKey,
-          k.FBankSessionKey, k.FGatewaySessionKey, k.FMerchantSessionKey};
+  return {k.FBankPublicKey,        k.FGatewayPublicKey,        k.FMerchantPublicKey,
+          k.FBankSessionKey.str(), k.FGatewaySessionKey.str(), k.FMerchantSessionKey.str()};
 }
 
 TEST_F(StrayKeyTest, KeyMessagesWithoutAKeyChangeNothingAndTheExchangeGoesOn) {

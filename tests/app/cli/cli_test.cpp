@@ -1,6 +1,7 @@
 // pelvane-cli as a user runs it: options, password sources, exit statuses, and a whole account
 // run against a scripted bank that checks the customer digest the wallet sends.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QProcess>
 #include <QStringList>
@@ -123,6 +124,36 @@ TEST_F(CliTest, AccountRunAgainstAScriptedBankEndsWithStatusZero) {
   }
 }
 
+// Bytes from a datagram cannot drive the terminal: ESC, BEL and a lone CR come out as \xNN,
+// CR LF as a line break.
+TEST_F(CliTest, ControlBytesFromAFrameAreShownEscaped) {
+  RawUdp bank(2001);
+  ASSERT_TRUE(bank.Bound());
+  Launch({"--pause-ms", "1", "--timeout", "20", "--bank", "127.0.0.1", "--password-file",
+          QString::fromStdString(WriteFile("pw", "x\n"))});
+  const auto announce = bank.Receive(5000);
+  ASSERT_TRUE(announce.has_value());
+  const RsaKeyPair& keys = PeerKeys(kBankRole);
+  bank.SendTo(2000, BuildPlainFrame(keys.public_key, 98));
+  const auto key_frame = bank.Receive(5000);
+  ASSERT_TRUE(key_frame.has_value());
+  const std::string session_key = OpenKeyFrame(*key_frame, keys);
+  ASSERT_TRUE(bank.Receive(5000).has_value());  // 1
+  bank.SendTo(2000, SealForWallet("5000", 2, session_key));
+  ASSERT_TRUE(bank.Receive(5000).has_value());  // 13
+  bank.SendTo(2000, SealForWallet("reset\x1b"
+                                  "c clear\x1b[2J bell\x07 back\rover\r\nnext",
+                                  13, session_key));
+  const Result r = Finish();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("reset\\x1Bc clear\\x1B[2J bell\\x07 back\\x0Dover\nnext\n"),
+            std::string::npos)
+      << r.out;
+  for (const char control : {'\x1b', '\x07', '\r'}) {
+    EXPECT_EQ(r.out.find(control), std::string::npos) << static_cast<int>(control);
+  }
+}
+
 TEST_F(CliTest, NoEndWithinTheTimeoutExitsWithStatusThree) {
   RawUdp bank(2001);  // receives 99 and never answers
   const Result r = Run({"--pause-ms", "1", "--timeout", "0.5", "--password-file",
@@ -162,6 +193,57 @@ TEST_F(CliTest, RefusalsAndUsage) {
     EXPECT_EQ(r.exit_code, c.exit_code);
     EXPECT_NE(r.err.find(c.in_stderr), std::string::npos) << r.err;
   }
+}
+
+// Purchase files and password files are regular files under a stated size: a device, a FIFO
+// with no writer and an oversized file each end the run at once (Finish allows 10 s; a reader
+// waiting on the FIFO or filling memory from /dev/zero would not finish), naming the file and
+// the limit.
+TEST_F(CliTest, PurchaseAndPasswordFilesMustBeSmallRegularFiles) {
+  const std::string pw = WriteFile("pw", "x");
+  const QString pw_arg = QString::fromStdString(pw);
+  const std::string fifo = dir_.filePath("fifo").toStdString();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string big = WriteFile("big.txt", std::string(64 * 1024 + 1, 'x'));
+  struct Case {
+    QStringList args;
+    std::string in_stderr;
+  };
+  const Case cases[] = {
+      {{"--password-file", pw_arg, "/dev/zero"}, "Cannot open file /dev/zero: not a regular file"},
+      {{"--password-file", pw_arg, QString::fromStdString(fifo)},
+       "Cannot open file " + fifo + ": not a regular file"},
+      {{"--password-file", pw_arg, QString::fromStdString(big)},
+       "Cannot open file " + big + ": larger than 64 KiB"},
+      {{"--password-file", "/dev/zero"}, "Cannot open file /dev/zero: not a regular file"},
+      {{"--password-file", QString::fromStdString(fifo)},
+       "Cannot open file " + fifo + ": not a regular file"},
+      {{"--password-file", QString::fromStdString(WriteFile("pw-big", std::string(4097, 'p')))},
+       "larger than 4 KiB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find(c.in_stderr), std::string::npos) << r.err;
+  }
+}
+
+// A password file that others can read works, with a warning naming it.
+TEST_F(CliTest, APasswordFileReadableByOthersDrawsAWarning) {
+  RawUdp bank(2001);  // receives 99 and never answers
+  const std::string pw = WriteFile("pw", "x\n");
+  ASSERT_EQ(::chmod(pw.c_str(), 0644), 0);
+  const Result r =
+      Run({"--pause-ms", "1", "--timeout", "0.3", "--password-file", QString::fromStdString(pw)});
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_NE(r.err.find("Warning: the password file " + pw + " can be read by other users"),
+            std::string::npos)
+      << r.err;
+  ASSERT_EQ(::chmod(pw.c_str(), 0600), 0);
+  const Result quiet =
+      Run({"--pause-ms", "1", "--timeout", "0.3", "--password-file", QString::fromStdString(pw)});
+  EXPECT_EQ(quiet.err.find("Warning"), std::string::npos) << quiet.err;
 }
 
 TEST_F(CliTest, PortHeldByAnotherProgram) {

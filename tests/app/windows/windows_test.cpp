@@ -262,6 +262,15 @@ TEST_F(WindowsTest, OkShowsTheMainWindowHidesTheDialogAndExtendsItsCaption) {
   EXPECT_TRUE(errors_.messages.empty());
 }
 
+// Once OK has made the digest, the password does not stay in the dialog's field for the run.
+TEST_F(WindowsTest, PasswordFieldIsEmptyAfterOk) {
+  TForm2& dialog = Start().Form2();
+  dialog.Edit6->setText(U("tajné heslo"));
+  dialog.BitBtn1->click();
+  EXPECT_FALSE(CustomerDigest.empty());
+  EXPECT_TRUE(dialog.Edit6->text().isEmpty());
+}
+
 TEST_F(WindowsTest, UnrepresentableCharacterIsRefusedAndNothingIsStored) {
   WalletWindows& w = Start();
   w.Form2().Edit2->setText(U("Novák☺"));
@@ -316,21 +325,26 @@ TEST_F(WindowsTest, MainWindowCaptionsAndLayout) {
   EXPECT_EQ(main.GroupBox2->geometry(), QRect(0, 65, 544, 375 - 65));
 }
 
-TEST_F(WindowsTest, LogShowsWindows1250LinesAsUnicode) {
+// CR LF is a line break; every other control byte a received text may carry (ESC, BEL, a lone
+// CR, a zero byte) is shown as \xNN, so it cannot hide or rearrange what the log shows.
+TEST_F(WindowsTest, LogShowsWindows1250LinesAsUnicodeWithControlBytesEscaped) {
   TForm1& main = Start().Form1();
   main.AppendLine("P\xF8ijata data");
   main.AppendLine("");
   main.AppendLine("a\r\nb\rc");
   main.AppendLine(std::string("x\x81y\0z", 5));  // undefined byte and zero byte
+  main.AppendLine(
+      "reset\x1b"
+      "c bell\x07 clear\x1b[2J");
   LogTimestamp(main);
   const QStringList lines = main.Memo1->toPlainText().split(QChar('\n'));
   ASSERT_EQ(lines.size(), 8);
   EXPECT_EQ(lines[0], U("Přijata data"));
   EXPECT_EQ(lines[1], U(""));
   EXPECT_EQ(lines[2], U("a"));
-  EXPECT_EQ(lines[3], U("b"));
-  EXPECT_EQ(lines[4], U("c"));
-  EXPECT_EQ(lines[5], U("x\xEF\xBF\xBDy\xEF\xBF\xBDz"));
+  EXPECT_EQ(lines[3], U("b\\x0Dc"));
+  EXPECT_EQ(lines[4], U("x\xEF\xBF\xBDy\\x00z"));
+  EXPECT_EQ(lines[5], U("reset\\x1Bc bell\\x07 clear\\x1B[2J"));
   EXPECT_EQ(lines[6], U(""));  // the time stamp's empty line
   EXPECT_EQ(lines[7].size(), 19);
 }

@@ -1,0 +1,317 @@
+// Whole exchanges under a hostile network: the wallet session, the bank, the payment gateway and
+// the merchant in one process, joined by a simulated network that the input drives. Datagrams
+// in flight are delivered in order or out of it, duplicated, dropped or damaged; frames of a
+// recorded clean exchange are injected at any moment. After every step:
+//   - the wallet has sent at most one order (message 79) in the run;
+//   - the bank holds at most one payment for the run, and every payment matches an order the
+//     wallet sealed: the reference the merchant gave that order and the order's total;
+//   - no exception escaped the session or a peer (the peers' sockets catch only the system's
+//     own exceptions; anything else reaching this harness is a finding).
+//
+// The network: anybody can send the wallet and the peers datagrams that claim to come from the
+// wallet or from a peer to the wallet, so those links are hostile (damage and replays apply).
+// The links between the peers themselves (merchant, gateway, bank) are the peers' own network:
+// their datagrams may be lost, duplicated or reordered, but not forged or damaged, since the
+// peers trust each other's addresses by design.
+//
+// Randomness: session keys and order references come from the operating system's random
+// source. This harness supplies SecureRandomBytes itself (a fixed stream, restarted for every
+// input), so that a run is reproducible and the recorded frames are those a run sends.
+//
+// Input: a sequence of steps, one byte each (bits 0-2 the operation, bits 3-7 an index), some
+// followed by two bytes (a position and a value) for damage:
+//   0 deliver the oldest datagram in flight        4 inject recorded frame [index]
+//   1 deliver the datagram in flight [index]       5 deliver [index] damaged (pos, xor)
+//   2 deliver a copy of [index], keeping it        6 inject recorded frame [index] damaged
+//   3 drop [index]                                  7 deliver everything in flight, in order
+// At the end everything still in flight is delivered.
+//
+// PELVANE_PLANT_DOUBLE_ORDER (the fuzzer's own test): the network gives a debit request that
+// reaches the bank a second time a fresh reference, as a gateway that re-numbers its retries
+// would. The fuzzer must find the double debit that follows.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/session/purchase_file.h"
+#include "app/session/wallet_session.h"
+#include "crypto/exception.h"
+#include "fuzz/fuzz_check.h"
+#include "messaging/frames.h"
+#include "messaging/pacing.h"
+#include "peers/bank.h"
+#include "peers/bank_database.h"
+#include "peers/gateway.h"
+#include "peers/merchant.h"
+#include "peers/peer_wire.h"
+#include "protocol/customer_digest.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "tests/support/frame_recorder.h"
+#include "tests/support/peer_fixture.h"
+#include "tests/support/recording_sinks.h"
+#include "tests/support/test_customer.h"
+
+namespace pelvane {
+
+// The random source of this harness: a fixed stream (xorshift), restarted for every input.
+namespace {
+std::uint64_t g_random_state = 0;
+void RestartRandom() {
+  g_random_state = 0x9E3779B97F4A7C15ull;
+}
+}  // namespace
+
+void SecureRandomBytes(void* data, std::size_t size) {
+  auto* out = static_cast<unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) {
+    g_random_state ^= g_random_state << 13;
+    g_random_state ^= g_random_state >> 7;
+    g_random_state ^= g_random_state << 17;
+    out[i] = static_cast<unsigned char>(g_random_state >> 24);
+  }
+}
+
+}  // namespace pelvane
+
+namespace {
+
+using namespace pelvane;
+using namespace pelvane::peers;
+
+constexpr char kWalletIp[] = "10.1.0.9";
+constexpr char kBankIp[] = "10.1.0.2";
+constexpr char kGatewayIp[] = "10.1.0.3";
+constexpr char kMerchantIp[] = "10.1.0.4";
+
+// Two books and five pens: 700 crowns.
+const std::string kPurchase =
+    "SET objedn\xE1vka\r\n"
+    "Obchodn\xEDk: Knihkupectv\xED\r\n"
+    "SET-SET-URL: http://10.1.0.4/obchod/set\r\n"
+    "Datum: 10.12.2024\r\n"
+    "\r\n\r\n\r\n\r\n"
+    "Polo\x9Eky:\r\n"
+    "Kniha;2;300\r\nPero;5;20\r\n";
+constexpr std::int64_t kPurchaseTotal = 700;
+
+struct Datagram {
+  std::string from_ip;
+  int from_port = 0;
+  std::string to_ip;
+  int to_port = 0;
+  std::string bytes;
+};
+
+bool IsWallet(const std::string& ip, int port) {
+  return ip == kWalletIp && port == kWalletPort;
+}
+
+// A datagram on a hostile link: to or from the wallet.
+bool Hostile(const Datagram& d) {
+  return IsWallet(d.from_ip, d.from_port) || IsWallet(d.to_ip, d.to_port);
+}
+
+int IdOf(std::string_view frame) {
+  try {
+    return MessageIdOf(frame);
+  } catch (const Exception&) {
+    return -1;
+  }
+}
+
+class World {
+ public:
+  World()
+      : purchase_(kPurchase),
+        session_(log_, labels_, errors_, recorder_),
+        db_(":memory:"),
+        bank_(db_, kBankIp, kGatewayIp, LogSink(), Seam(kBankIp, kBankPort)),
+        gateway_(kGatewayIp, kBankIp, LogSink(), Seam(kGatewayIp, kGatewayPort)),
+        merchant_(kMerchantIp, kGatewayIp, LogSink(), Seam(kMerchantIp, kMerchantPort)) {
+    demo_ = db_.FindByDigest(ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber,
+                                                   kDemoPassword))
+                ->id;
+    session_.Start(testing::TestExchange(kDemoPassword, kBankIp, &purchase_));
+    TakeWalletFrames();
+    Check();
+  }
+
+  std::deque<Datagram>& InFlight() { return in_flight_; }
+  const std::vector<Datagram>& Delivered() const { return delivered_; }
+
+  void Deliver(Datagram d) {
+#ifdef PELVANE_PLANT_DOUBLE_ORDER
+    if (d.to_port == kBankPort && IdOf(d.bytes) == kMsgDebitRequest) {
+      if (!debit_requests_seen_.insert(d.bytes).second) Renumber(d.bytes);
+    }
+#endif
+    delivered_.push_back(d);
+    if (IsWallet(d.to_ip, d.to_port)) {
+      session_.DataReceived(d.bytes, d.from_ip);  // never throws
+      TakeWalletFrames();
+    } else if (PeerBase* peer = PeerAt(d.to_ip, d.to_port)) {
+      try {
+        peer->OnDatagram(d.bytes, d.from_ip, d.from_port);
+      } catch (const Exception&) {
+        // The peer's socket logs it and goes on.
+      }
+    }
+    Check();
+  }
+
+  void DeliverAll(std::size_t limit) {
+    for (std::size_t i = 0; i < limit && !in_flight_.empty(); ++i) {
+      Datagram d = std::move(in_flight_.front());
+      in_flight_.pop_front();
+      Deliver(std::move(d));
+    }
+  }
+
+ private:
+  PeerSeam Seam(const std::string& ip, int port) {
+    PeerSeam seam = testing::RecordingSeam(unused_);
+    seam.send = [this, ip, port](const std::string& host, int to_port, const std::string& bytes) {
+      FUZZ_CHECK(bytes.size() <= kMaxFrameSize);
+      Datagram d{ip, port, host, to_port, bytes};
+      if (IdOf(bytes) == kMsgAuthorizationRequest && ip == kMerchantIp) {
+        // The merchant asks the gateway to pay an order: the order's reference and amount.
+        const std::vector<std::string> fields = UnpackFields(GetMessageBody(bytes), 5);
+        orders_.insert(fields[0] + "/" + fields[2]);
+      }
+      in_flight_.push_back(std::move(d));
+    };
+    return seam;
+  }
+
+  PeerBase* PeerAt(const std::string& ip, int port) {
+    if (ip == kBankIp && port == kBankPort) return &bank_;
+    if (ip == kGatewayIp && port == kGatewayPort) return &gateway_;
+    if (ip == kMerchantIp && port == kMerchantPort) return &merchant_;
+    return nullptr;
+  }
+
+  void TakeWalletFrames() {
+    for (; taken_ < recorder_.frames.size(); ++taken_) {
+      const testing::RecordedFrame& f = recorder_.frames[taken_];
+      if (IdOf(f.frame) == kMsgDualOrder) ++orders_sent_;
+      in_flight_.push_back({kWalletIp, kWalletPort, f.host, f.port, f.frame});
+    }
+  }
+
+#ifdef PELVANE_PLANT_DOUBLE_ORDER
+  static void Renumber(std::string& frame) {
+    // The reference is the first field of the body: its first character changes.
+    std::string body = GetMessageBody(frame);
+    std::vector<std::string> fields = UnpackFields(body, 4);
+    if (fields[0].empty()) return;
+    fields[0][0] = fields[0][0] == 'Z' ? 'Y' : 'Z';
+    frame = BuildPlainFrame(PackFields(fields), kMsgDebitRequest);
+  }
+  std::set<std::string> debit_requests_seen_;
+#endif
+
+  void Check() {
+    FUZZ_CHECK(orders_sent_ <= 1);
+    const std::vector<Payment> payments = db_.Payments(demo_);
+    FUZZ_CHECK(payments.size() <= 1);
+    for (const Payment& p : payments) {
+      FUZZ_CHECK(p.amount == kPurchaseTotal);
+      FUZZ_CHECK(orders_.count(p.reference + "/" + std::to_string(p.amount)) == 1);
+    }
+    FUZZ_CHECK(db_.FindByDigest(db_.ListAccounts()[0].digest)->balance ==
+               kDemoBalance - kPurchaseTotal * static_cast<std::int64_t>(payments.size()));
+  }
+
+  PurchaseBuffer purchase_;
+  testing::RecordingLog log_;
+  testing::RecordingLabels labels_;
+  testing::RecordingReporter errors_;
+  testing::FrameRecorder recorder_;
+  WalletSession session_;
+  BankDatabase db_;
+  std::vector<testing::SentFrame> unused_;
+  Bank bank_;
+  Gateway gateway_;
+  Merchant merchant_;
+  std::int64_t demo_ = 0;
+  std::deque<Datagram> in_flight_;
+  std::vector<Datagram> delivered_;
+  std::size_t taken_ = 0;
+  int orders_sent_ = 0;
+  std::set<std::string> orders_;  // "reference/amount" of the orders the merchant accepted
+};
+
+// The frames of one clean exchange, on their hostile links, recorded once.
+const std::vector<Datagram>& Recorded() {
+  static const std::vector<Datagram> recorded = [] {
+    RestartRandom();
+    World world;
+    world.DeliverAll(1000);
+    std::vector<Datagram> hostile;
+    for (const Datagram& d : world.Delivered()) {
+      if (Hostile(d)) hostile.push_back(d);
+    }
+    return hostile;
+  }();
+  return recorded;
+}
+
+void Damage(std::string& bytes, std::uint8_t position, std::uint8_t value) {
+  if (bytes.empty()) return;
+  bytes[position % bytes.size()] ^= static_cast<char>(value == 0 ? 1 : value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SetPacingMs(0);
+  FUZZ_CHECK(!Recorded().empty());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  RestartRandom();
+  World world;
+  std::deque<Datagram>& flight = world.InFlight();
+  const std::vector<Datagram>& recorded = Recorded();
+  std::size_t i = 0;
+  auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
+  while (i < size) {
+    const std::uint8_t step = next();
+    const int op = step & 7;
+    const std::size_t index = step >> 3;
+    if (op == 7) {
+      world.DeliverAll(64);
+      continue;
+    }
+    if (op == 4 || op == 6) {
+      Datagram d = recorded[index % recorded.size()];
+      if (op == 6) {
+        const std::uint8_t position = next();
+        Damage(d.bytes, position, next());
+      }
+      world.Deliver(std::move(d));
+      continue;
+    }
+    if (flight.empty()) continue;
+    const std::size_t k = op == 0 ? 0 : index % flight.size();
+    Datagram d = flight[k];
+    if (op != 2) flight.erase(flight.begin() + static_cast<std::ptrdiff_t>(k));
+    if (op == 3) continue;
+    if (op == 5) {
+      const std::uint8_t position = next();
+      const std::uint8_t value = next();
+      if (Hostile(d)) Damage(d.bytes, position, value);
+    }
+    world.Deliver(std::move(d));
+  }
+  world.DeliverAll(1000);
+  return 0;
+}
