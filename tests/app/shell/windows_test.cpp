@@ -31,7 +31,7 @@
 #include "crypto/formats/formats.h"
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
 
 namespace pelvane {
 namespace {
