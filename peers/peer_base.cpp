@@ -7,6 +7,7 @@
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "protocol/key_message.h"
 #include "protocol/messages.h"
 #include "protocol/ports.h"
 
@@ -115,10 +116,7 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
       " bytes) from " + from);
 
   if (id == kMsgWalletKey) {
-    std::string key = GetMessageBody(datagram);
-    TRSA check;
-    check.SetKeyBits(kb0512);
-    check.SetPublicKey(key);  // throws for a text that is no public key
+    std::string key = PublicKeyOfKeyMessage(datagram);
     if (wallets_.find(from_ip) == wallets_.end() && wallets_.size() >= kMaxWallets) {
       wallets_.erase(wallets_.begin());
     }

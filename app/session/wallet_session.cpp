@@ -13,12 +13,12 @@
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_keys.h"
 #include "crypto/formats/formats.h"
-#include "crypto/rsa/rsa.h"
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/memory_stream.h"
 #include "messaging/pacing.h"
+#include "protocol/key_message.h"
 #include "protocol/messages.h"
 #include "protocol/order.h"
 #include "protocol/refusal.h"
@@ -258,11 +258,7 @@ std::string WalletSession::Open(std::string_view frame, const std::string& sessi
 }
 
 std::string WalletSession::TakePeerKey(std::string_view frame) {
-  std::string key = GetMessageBody(frame);
-  TRSA rsa;
-  rsa.SetKeyBits(kb0512);
-  rsa.SetPublicKey(key);
-  return key;
+  return PublicKeyOfKeyMessage(frame);
 }
 
 bool WalletSession::Refused(const std::string& text) {

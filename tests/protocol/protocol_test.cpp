@@ -3,8 +3,11 @@
 
 #include <string>
 
+#include "app/session/wallet_keys.h"
 #include "crypto/exception.h"
+#include "messaging/frames.h"
 #include "protocol/customer_digest.h"
+#include "protocol/key_message.h"
 #include "protocol/messages.h"
 #include "protocol/order.h"
 #include "protocol/refusal.h"
@@ -84,6 +87,17 @@ TEST(MessageIds, FrameIdentifierIsItsFirstTwoHexadecimalDigits) {
   EXPECT_EQ(MessageIdOf("0"), 0);
   EXPECT_THROW(MessageIdOf(""), EConvertError);
   EXPECT_THROW(MessageIdOf("G1"), EConvertError);
+}
+
+TEST(KeyMessage, CarriesAPublicKeyOrNothingIsTaken) {
+  EXPECT_EQ(PublicKeyOfKeyMessage(BuildPlainFrame(kWalletPublicKey, kMsgWalletKey)),
+            kWalletPublicKey);
+  // A truncated key and no key at all are refused.
+  for (const std::string& body : {std::string(kWalletPublicKey).substr(0, 40), std::string()}) {
+    SCOPED_TRACE(body);
+    EXPECT_ANY_THROW(PublicKeyOfKeyMessage(BuildPlainFrame(body, kMsgBankKey)));
+  }
+  EXPECT_ANY_THROW(PublicKeyOfKeyMessage("6300"));
 }
 
 }  // namespace
