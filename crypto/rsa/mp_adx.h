@@ -1,0 +1,44 @@
+// Montgomery building blocks for x86-64 processors with BMI2 (mulx) and ADX (adcx, adox):
+// two independent carry chains let each 64 x 64-bit product join the accumulator without
+// waiting for the previous addition. Only call them when AdxAvailable() is true.
+//
+// All numbers are little-endian arrays of 64-bit limbs. The routines keep no state and touch
+// only the arrays they are given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pelvane {
+
+// True when the processor executes mulx, adcx and adox (checked once, by cpuid).
+bool AdxAvailable();
+
+#if defined(__x86_64__)
+extern "C" {
+// t (16 limbs) := a * b for 8-limb a and b. t must not overlap a or b.
+void pelvane_adx_mul8(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b);
+// t (16 limbs) += a * b for 8-limb a and b; returns the carry out of t[15] (0 or 1).
+std::uint64_t pelvane_adx_addmul8(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b);
+// Eight Montgomery reduction rows with the low eight limbs of m: q (8 limbs) := the
+// multipliers, t (16 limbs) += q * m[0 .. 8), which makes t[0 .. 8) zero (those limbs are not
+// written back); returns the carry out of t[15]. minv = -m^-1 mod 2^64.
+std::uint64_t pelvane_adx_redc8_part(std::uint64_t* t, const std::uint64_t* m, std::uint64_t minv,
+                                     std::uint64_t* q);
+// r (8 limbs) := t * 2^-512 mod m for t (16 limbs) below m * 2^512; minv = -m^-1 mod 2^64.
+// t is scratch and left changed; r must not overlap t or m.
+void pelvane_adx_redc8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* m,
+                       std::uint64_t minv);
+// t (2 n limbs) := a * b for n-limb a and b (n > 0). t[0 .. n) must be zero on entry; t must
+// not overlap a or b.
+void pelvane_adx_mul_rows(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b,
+                          std::size_t n);
+// Montgomery reduction rows over t (2 n limbs): for each i below n, t gains q m 2^(64 i) with
+// q making limb i zero, and t[i] then receives the row's carry, which belongs to limb i + n.
+// The reduced value is t[n .. 2 n) + t[0 .. n), below 2 m when t was below m 2^(64 n).
+void pelvane_adx_redc_rows(std::uint64_t* t, const std::uint64_t* m, std::size_t n,
+                           std::uint64_t minv);
+}
+#endif
+
+}  // namespace pelvane
