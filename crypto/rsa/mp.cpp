@@ -266,10 +266,11 @@ inline void Redc(u64* r, const u64* t, const u64* m, u64 minv, u64* q, int nd) {
 
 struct Mont {
   const u64* m;
-  u64 minv;
+  u64 minv;  // -m^(-1) mod 2^64
   int n;
   u64* scratch;  // 2 n limbs
   u64* q;        // n limbs
+  u64 minv2[2];  // -m^(-1) mod 2^128 (n > 1)
 };
 
 template <int N>
@@ -332,11 +333,12 @@ struct AdxOps8 {
   const Mont& c;
   void Mul(u64* r, const u64* a, const u64* b) const {
     pelvane_adx_mul8(c.scratch, a, b);
-    pelvane_adx_redc8(r, c.scratch, c.m, c.minv);
+    pelvane_adx_redc8(r, c.scratch, c.m, c.minv2);
   }
   void Sqr(u64* r, const u64* a) const {
-    pelvane_adx_mul8(c.scratch, a, a);
-    pelvane_adx_redc8(r, c.scratch, c.m, c.minv);
+    pelvane_adx_sqr8_cross(c.scratch, a);
+    pelvane_adx_double_add_squares(c.scratch, a, 8);
+    pelvane_adx_redc8(r, c.scratch, c.m, c.minv2);
   }
 };
 
@@ -368,7 +370,22 @@ struct AdxOpsBlocks {
     }
     Reduce(r);
   }
-  void Sqr(u64* r, const u64* a) const { Mul(r, a, a); }
+  // The cross products once (those within a block by the triangle routine, which also tiles
+  // t), then doubled with the squares added.
+  void Sqr(u64* r, const u64* a) const {
+    u64* t = c.scratch;
+    const int n = c.n, blocks = n / 8;
+    for (int k = 0; k < blocks; ++k)
+      pelvane_adx_sqr8_cross(t + 16 * k, a + 8 * k);
+    for (int k = 0; k < blocks; ++k) {
+      for (int l = k + 1; l < blocks; ++l) {
+        const int pos = 8 * (k + l);
+        PropagateCarry(t, pos + 16, 2 * n, pelvane_adx_addmul8(t + pos, a + 8 * k, a + 8 * l));
+      }
+    }
+    pelvane_adx_double_add_squares(t, a, static_cast<std::size_t>(n));
+    Reduce(r);
+  }
   // r := t 2^(-64 n) mod m for t = scratch (2 n limbs) below m 2^(64 n).
   void Reduce(u64* r) const {
     u64* t = c.scratch;
@@ -495,7 +512,13 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   u64 inv = ml[0];
   for (int i = 0; i < 5; ++i)
     inv *= 2 - ml[0] * inv;
-  const Mont c{ml, ~inv + 1, nl, scratch, qbuf};
+  // One more step on 128 bits gives the inverse modulo 2^128.
+  const u128 m128 = ml[0] | (nl > 1 ? static_cast<u128>(ml[1]) << 64 : 0);
+  u128 inv2 = inv;
+  inv2 *= 2 - m128 * inv2;
+  inv2 = ~inv2 + 1;
+  const Mont c{ml,      ~inv + 1, nl,
+               scratch, qbuf,     {static_cast<u64>(inv2), static_cast<u64>(inv2 >> 64)}};
 
   // R mod m with R = 2^(64 nl), then R^2 mod m, both by division.
   const std::size_t rdig = 2 * static_cast<std::size_t>(nl);  // R = 2^(32 rdig)

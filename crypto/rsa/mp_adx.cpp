@@ -170,14 +170,116 @@ __asm__(
   "add $8, %rsp\n\t"
   PV_END(pelvane_adx_redc8_part));
 
-// ---- pelvane_adx_redc8(r = rdi, t = rsi, m = rdx, minv = rcx) ----
-// The window W0 .. W7 holds limbs i .. i + 7 of t. q = W0 minv makes W0 + q m[0] zero; the
-// row's carry out of limb i + 7 is kept in t[i] (free by then) instead of being propagated,
-// and t[i + 8] joins the window in the register W0 leaves free. At the end the kept carries
-// are added to the window in one pass.
-#define PV_REDC8_ROW(TOFF, NEXTOFF, W0, W1, W2, W3, W4, W5, W6, W7)                    \
+// ---- pelvane_adx_sqr8_cross(t = rdi, a = rsi) ----
+// Row i adds a[i] * a[i+1 .. 8) at limb 2 i + 1. Limbs 2 i + 1 and 2 i + 2 are final after
+// row i and are stored; the live limbs stay in r8 .. r15, limb p in the register of p - 1
+// modulo 8 (at most eight are live at once, in row 0).
+__asm__(
+  ".text\n\t"
+  PV_FUNC(pelvane_adx_sqr8_cross)
+  "movq $0, 0(%rdi)\n\t"
+  "movq $0, 120(%rdi)\n\t"
+  "mov 0(%rsi), %rdx\n\t"
+  "xor %eax, %eax\n\t"
+  "mulx 8(%rsi), " "%r8" ", " "%r9" "\n\t"
+  "mulx 16(%rsi), %rax, " "%r10" "\n\t" "adcx %rax, " "%r9" "\n\t"
+  "mulx 24(%rsi), %rax, " "%r11" "\n\t" "adcx %rax, " "%r10" "\n\t"
+  "mulx 32(%rsi), %rax, " "%r12" "\n\t" "adcx %rax, " "%r11" "\n\t"
+  "mulx 40(%rsi), %rax, " "%r13" "\n\t" "adcx %rax, " "%r12" "\n\t"
+  "mulx 48(%rsi), %rax, " "%r14" "\n\t" "adcx %rax, " "%r13" "\n\t"
+  "mulx 56(%rsi), %rax, " "%r15" "\n\t" "adcx %rax, " "%r14" "\n\t"
+  "adc $0, " "%r15" "\n\t"
+  "mov " "%r8" ", 8(%rdi)\n\t" "mov " "%r9" ", 16(%rdi)\n\t"
+  "mov 8(%rsi), %rdx\n\t"
+  "xor " "%r8" ", " "%r8" "\n\t"
+  PV_STEP("%rsi", 16, "%r10", "%r11") PV_STEP("%rsi", 24, "%r11", "%r12")
+  PV_STEP("%rsi", 32, "%r12", "%r13") PV_STEP("%rsi", 40, "%r13", "%r14")
+  PV_STEP("%rsi", 48, "%r14", "%r15") PV_STEP("%rsi", 56, "%r15", "%r8")
+  "adc $0, " "%r8" "\n\t"
+  "mov " "%r10" ", 24(%rdi)\n\t" "mov " "%r11" ", 32(%rdi)\n\t"
+  "mov 16(%rsi), %rdx\n\t"
+  "xor " "%r9" ", " "%r9" "\n\t"
+  PV_STEP("%rsi", 24, "%r12", "%r13") PV_STEP("%rsi", 32, "%r13", "%r14")
+  PV_STEP("%rsi", 40, "%r14", "%r15") PV_STEP("%rsi", 48, "%r15", "%r8")
+  PV_STEP("%rsi", 56, "%r8", "%r9")
+  "adc $0, " "%r9" "\n\t"
+  "mov " "%r12" ", 40(%rdi)\n\t" "mov " "%r13" ", 48(%rdi)\n\t"
+  "mov 24(%rsi), %rdx\n\t"
+  "xor " "%r10" ", " "%r10" "\n\t"
+  PV_STEP("%rsi", 32, "%r14", "%r15") PV_STEP("%rsi", 40, "%r15", "%r8")
+  PV_STEP("%rsi", 48, "%r8", "%r9") PV_STEP("%rsi", 56, "%r9", "%r10")
+  "adc $0, " "%r10" "\n\t"
+  "mov " "%r14" ", 56(%rdi)\n\t" "mov " "%r15" ", 64(%rdi)\n\t"
+  "mov 32(%rsi), %rdx\n\t"
+  "xor " "%r11" ", " "%r11" "\n\t"
+  PV_STEP("%rsi", 40, "%r8", "%r9") PV_STEP("%rsi", 48, "%r9", "%r10")
+  PV_STEP("%rsi", 56, "%r10", "%r11")
+  "adc $0, " "%r11" "\n\t"
+  "mov " "%r8" ", 72(%rdi)\n\t" "mov " "%r9" ", 80(%rdi)\n\t"
+  "mov 40(%rsi), %rdx\n\t"
+  "xor " "%r12" ", " "%r12" "\n\t"
+  PV_STEP("%rsi", 48, "%r10", "%r11") PV_STEP("%rsi", 56, "%r11", "%r12")
+  "adc $0, " "%r12" "\n\t"
+  "mov " "%r10" ", 88(%rdi)\n\t" "mov " "%r11" ", 96(%rdi)\n\t"
+  "mov 48(%rsi), %rdx\n\t"
+  "xor " "%r13" ", " "%r13" "\n\t"
+  PV_STEP("%rsi", 56, "%r12", "%r13")
+  "adc $0, " "%r13" "\n\t"
+  "mov " "%r12" ", 104(%rdi)\n\t" "mov " "%r13" ", 112(%rdi)\n\t"
+  PV_END(pelvane_adx_sqr8_cross));
+
+// ---- pelvane_adx_double_add_squares(t = rdi, a = rsi, n = rdx) ----
+// adcx of a limb with itself is the one-bit left shift on the carry chain; the squares join on
+// the overflow chain. Only caller-saved registers are used.
+__asm__(
+  ".text\n\t"
+  ".globl pelvane_adx_double_add_squares\n\t"
+  ".hidden pelvane_adx_double_add_squares\n\t"
+  ".type pelvane_adx_double_add_squares, @function\n\t"
+  ".p2align 5\n"
+  "pelvane_adx_double_add_squares:\n\t"
+  "mov %rdx, %rcx\n\t"
+  "xor %eax, %eax\n\t"
+  "1:\n\t"
+  "jrcxz 2f\n\t"
+  "mov (%rsi), %rdx\n\t"
+  "mulx %rdx, %r8, %r9\n\t"
+  "mov (%rdi), %r10\n\t"
+  "adcx %r10, %r10\n\t"
+  "adox %r8, %r10\n\t"
+  "mov %r10, (%rdi)\n\t"
+  "mov 8(%rdi), %r11\n\t"
+  "adcx %r11, %r11\n\t"
+  "adox %r9, %r11\n\t"
+  "mov %r11, 8(%rdi)\n\t"
+  "lea 8(%rsi), %rsi\n\t"
+  "lea 16(%rdi), %rdi\n\t"
+  "lea -1(%rcx), %rcx\n\t"
+  "jmp 1b\n\t"
+  "2:\n\t"
+  "ret\n\t"
+  ".size pelvane_adx_double_add_squares, .-pelvane_adx_double_add_squares\n\t");
+
+// ---- pelvane_adx_redc8(r = rdi, t = rsi, m = rdx, minv2 = rcx) ----
+// The window W0 .. W7 holds limbs i .. i + 7 of t. A row adds q m at limb i with q making that
+// limb zero; the row's carry out of limb i + 7 is kept in t[i] (free by then) instead of being
+// propagated, and t[i + 8] joins the window in the register W0 leaves free. At the end the kept
+// carries are added to the window in one pass.
+//
+// The multipliers are found two at a time: (q1:q0) = (W1:W0) minv2 mod 2^128, so the second
+// row need not wait for the first row's result before its multiplier is known.
+#define PV_REDC8_Q2(W0, W1)                                                            \
   "mov " W0 ", %rdx\n\t"                                                               \
-  "imul %rcx, %rdx\n\t"                                                                \
+  "mulx (%rcx), %rax, %rbx\n\t"                                                        \
+  "imul 8(%rcx), %rdx\n\t"                                                             \
+  "add %rdx, %rbx\n\t"                                                                 \
+  "mov " W1 ", %rdx\n\t"                                                               \
+  "imul (%rcx), %rdx\n\t"                                                              \
+  "add %rdx, %rbx\n\t"                                                                 \
+  "mov %rbx, -8(%rsp)\n\t" /* q1, in the red zone */                                   \
+  "mov %rax, %rdx\n\t"
+// One row with its multiplier in rdx.
+#define PV_REDC8_ROW(TOFF, NEXTOFF, W0, W1, W2, W3, W4, W5, W6, W7)                    \
   "xor %eax, %eax\n\t"                                                                 \
   PV_STEP("%rbp", 0, W0, W1) PV_STEP("%rbp", 8, W1, W2) PV_STEP("%rbp", 16, W2, W3)    \
   PV_STEP("%rbp", 24, W3, W4) PV_STEP("%rbp", 32, W4, W5) PV_STEP("%rbp", 40, W5, W6)  \
@@ -188,6 +290,11 @@ __asm__(
   "adcx " W0 ", %rbx\n\t"                                                              \
   "mov %rbx, " #TOFF "(%rsi)\n\t"                                                      \
   "mov " #NEXTOFF "(%rsi), " W0 "\n\t"
+#define PV_REDC8_PAIR(TOFF, TOFF1, NEXTOFF, NEXTOFF1, W0, W1, W2, W3, W4, W5, W6, W7)  \
+  PV_REDC8_Q2(W0, W1)                                                                  \
+  PV_REDC8_ROW(TOFF, NEXTOFF, W0, W1, W2, W3, W4, W5, W6, W7)                          \
+  "mov -8(%rsp), %rdx\n\t"                                                             \
+  PV_REDC8_ROW(TOFF1, NEXTOFF1, W1, W2, W3, W4, W5, W6, W7, W0)
 
 // Final step of r: r[j] := S_j when the value (carry:window) is at or above m, else window.
 #define PV_PICK(OFF, W)                                                                \
@@ -207,14 +314,10 @@ __asm__(
   "mov 40(%rsi), %r13\n\t"
   "mov 48(%rsi), %r14\n\t"
   "mov 56(%rsi), %r15\n\t"
-  PV_REDC8_ROW(0,  64,  "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15")
-  PV_REDC8_ROW(8,  72,  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%r8")
-  PV_REDC8_ROW(16, 80,  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9")
-  PV_REDC8_ROW(24, 88,  "%r11", "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10")
-  PV_REDC8_ROW(32, 96,  "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11")
-  PV_REDC8_ROW(40, 104, "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12")
-  PV_REDC8_ROW(48, 112, "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")
-  PV_REDC8_ROW(56, 120, "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14")
+  PV_REDC8_PAIR(0,  8,  64,  72,  "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15")
+  PV_REDC8_PAIR(16, 24, 80,  88,  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9")
+  PV_REDC8_PAIR(32, 40, 96,  104, "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11")
+  PV_REDC8_PAIR(48, 56, 112, 120, "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")
   // Window (limbs 8 .. 15 in r8 .. r15) plus the kept carries; rbx := -(carry out).
   "add 0(%rsi), %r8\n\t"
   "adc 8(%rsi), %r9\n\t"

@@ -20,15 +20,21 @@ extern "C" {
 void pelvane_adx_mul8(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b);
 // t (16 limbs) += a * b for 8-limb a and b; returns the carry out of t[15] (0 or 1).
 std::uint64_t pelvane_adx_addmul8(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b);
+// t (16 limbs) := the sum of a[i] a[j] 2^(64 (i + j)) over i < j, for 8-limb a; t[0] and
+// t[15] are 0. t must not overlap a.
+void pelvane_adx_sqr8_cross(std::uint64_t* t, const std::uint64_t* a);
+// t (2 n limbs) := 2 t + the sum of a[i]^2 2^(128 i), for n-limb a; the result must fit.
+// With t the cross products of a, this completes a * a.
+void pelvane_adx_double_add_squares(std::uint64_t* t, const std::uint64_t* a, std::size_t n);
 // Eight Montgomery reduction rows with the low eight limbs of m: q (8 limbs) := the
 // multipliers, t (16 limbs) += q * m[0 .. 8), which makes t[0 .. 8) zero (those limbs are not
 // written back); returns the carry out of t[15]. minv = -m^-1 mod 2^64.
 std::uint64_t pelvane_adx_redc8_part(std::uint64_t* t, const std::uint64_t* m, std::uint64_t minv,
                                      std::uint64_t* q);
-// r (8 limbs) := t * 2^-512 mod m for t (16 limbs) below m * 2^512; minv = -m^-1 mod 2^64.
-// t is scratch and left changed; r must not overlap t or m.
+// r (8 limbs) := t * 2^-512 mod m for t (16 limbs) below m * 2^512; minv2 (2 limbs) =
+// -m^-1 mod 2^128. t is scratch and left changed; r must not overlap t or m.
 void pelvane_adx_redc8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* m,
-                       std::uint64_t minv);
+                       const std::uint64_t* minv2);
 // t (2 n limbs) := a * b for n-limb a and b (n > 0). t[0 .. n) must be zero on entry; t must
 // not overlap a or b.
 void pelvane_adx_mul_rows(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b,
