@@ -335,11 +335,7 @@ struct AdxOps8 {
     pelvane_adx_mul8(c.scratch, a, b);
     pelvane_adx_redc8(r, c.scratch, c.m, c.minv2);
   }
-  void Sqr(u64* r, const u64* a) const {
-    pelvane_adx_sqr8_cross(c.scratch, a);
-    pelvane_adx_double_add_squares(c.scratch, a, 8);
-    pelvane_adx_redc8(r, c.scratch, c.m, c.minv2);
-  }
+  void Sqr(u64* r, const u64* a) const { pelvane_adx_mont_sqr8(r, c.scratch, a, c.m, c.minv2); }
 };
 
 // Adds the carry c (0 or 1) into t[pos .. end); returns the carry out of t[end - 1].

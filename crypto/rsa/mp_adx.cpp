@@ -174,58 +174,61 @@ __asm__(
 // Row i adds a[i] * a[i+1 .. 8) at limb 2 i + 1. Limbs 2 i + 1 and 2 i + 2 are final after
 // row i and are stored; the live limbs stay in r8 .. r15, limb p in the register of p - 1
 // modulo 8 (at most eight are live at once, in row 0).
+#define PV_SQR8_CROSS_BODY \
+  "movq $0, 0(%rdi)\n\t"                                                               \
+  "movq $0, 120(%rdi)\n\t"                                                             \
+  "mov 0(%rsi), %rdx\n\t"                                                              \
+  "xor %eax, %eax\n\t"                                                                 \
+  "mulx 8(%rsi), %r8, %r9\n\t"                                                         \
+  "mulx 16(%rsi), %rax, %r10\n\t" "adcx %rax, %r9\n\t"                                 \
+  "mulx 24(%rsi), %rax, %r11\n\t" "adcx %rax, %r10\n\t"                                \
+  "mulx 32(%rsi), %rax, %r12\n\t" "adcx %rax, %r11\n\t"                                \
+  "mulx 40(%rsi), %rax, %r13\n\t" "adcx %rax, %r12\n\t"                                \
+  "mulx 48(%rsi), %rax, %r14\n\t" "adcx %rax, %r13\n\t"                                \
+  "mulx 56(%rsi), %rax, %r15\n\t" "adcx %rax, %r14\n\t"                                \
+  "adc $0, %r15\n\t"                                                                   \
+  "mov %r8, 8(%rdi)\n\t" "mov %r9, 16(%rdi)\n\t"                                       \
+  "mov 8(%rsi), %rdx\n\t"                                                              \
+  "xor %r8, %r8\n\t"                                                                   \
+  PV_STEP("%rsi", 16, "%r10", "%r11") PV_STEP("%rsi", 24, "%r11", "%r12")              \
+  PV_STEP("%rsi", 32, "%r12", "%r13") PV_STEP("%rsi", 40, "%r13", "%r14")              \
+  PV_STEP("%rsi", 48, "%r14", "%r15") PV_STEP("%rsi", 56, "%r15", "%r8")               \
+  "adc $0, %r8\n\t"                                                                    \
+  "mov %r10, 24(%rdi)\n\t" "mov %r11, 32(%rdi)\n\t"                                    \
+  "mov 16(%rsi), %rdx\n\t"                                                             \
+  "xor %r9, %r9\n\t"                                                                   \
+  PV_STEP("%rsi", 24, "%r12", "%r13") PV_STEP("%rsi", 32, "%r13", "%r14")              \
+  PV_STEP("%rsi", 40, "%r14", "%r15") PV_STEP("%rsi", 48, "%r15", "%r8")               \
+  PV_STEP("%rsi", 56, "%r8", "%r9")                                                    \
+  "adc $0, %r9\n\t"                                                                    \
+  "mov %r12, 40(%rdi)\n\t" "mov %r13, 48(%rdi)\n\t"                                    \
+  "mov 24(%rsi), %rdx\n\t"                                                             \
+  "xor %r10, %r10\n\t"                                                                 \
+  PV_STEP("%rsi", 32, "%r14", "%r15") PV_STEP("%rsi", 40, "%r15", "%r8")               \
+  PV_STEP("%rsi", 48, "%r8", "%r9") PV_STEP("%rsi", 56, "%r9", "%r10")                 \
+  "adc $0, %r10\n\t"                                                                   \
+  "mov %r14, 56(%rdi)\n\t" "mov %r15, 64(%rdi)\n\t"                                    \
+  "mov 32(%rsi), %rdx\n\t"                                                             \
+  "xor %r11, %r11\n\t"                                                                 \
+  PV_STEP("%rsi", 40, "%r8", "%r9") PV_STEP("%rsi", 48, "%r9", "%r10")                 \
+  PV_STEP("%rsi", 56, "%r10", "%r11")                                                  \
+  "adc $0, %r11\n\t"                                                                   \
+  "mov %r8, 72(%rdi)\n\t" "mov %r9, 80(%rdi)\n\t"                                      \
+  "mov 40(%rsi), %rdx\n\t"                                                             \
+  "xor %r12, %r12\n\t"                                                                 \
+  PV_STEP("%rsi", 48, "%r10", "%r11") PV_STEP("%rsi", 56, "%r11", "%r12")              \
+  "adc $0, %r12\n\t"                                                                   \
+  "mov %r10, 88(%rdi)\n\t" "mov %r11, 96(%rdi)\n\t"                                    \
+  "mov 48(%rsi), %rdx\n\t"                                                             \
+  "xor %r13, %r13\n\t"                                                                 \
+  PV_STEP("%rsi", 56, "%r12", "%r13")                                                  \
+  "adc $0, %r13\n\t"                                                                   \
+  "mov %r12, 104(%rdi)\n\t" "mov %r13, 112(%rdi)\n\t"
+
 __asm__(
   ".text\n\t"
   PV_FUNC(pelvane_adx_sqr8_cross)
-  "movq $0, 0(%rdi)\n\t"
-  "movq $0, 120(%rdi)\n\t"
-  "mov 0(%rsi), %rdx\n\t"
-  "xor %eax, %eax\n\t"
-  "mulx 8(%rsi), " "%r8" ", " "%r9" "\n\t"
-  "mulx 16(%rsi), %rax, " "%r10" "\n\t" "adcx %rax, " "%r9" "\n\t"
-  "mulx 24(%rsi), %rax, " "%r11" "\n\t" "adcx %rax, " "%r10" "\n\t"
-  "mulx 32(%rsi), %rax, " "%r12" "\n\t" "adcx %rax, " "%r11" "\n\t"
-  "mulx 40(%rsi), %rax, " "%r13" "\n\t" "adcx %rax, " "%r12" "\n\t"
-  "mulx 48(%rsi), %rax, " "%r14" "\n\t" "adcx %rax, " "%r13" "\n\t"
-  "mulx 56(%rsi), %rax, " "%r15" "\n\t" "adcx %rax, " "%r14" "\n\t"
-  "adc $0, " "%r15" "\n\t"
-  "mov " "%r8" ", 8(%rdi)\n\t" "mov " "%r9" ", 16(%rdi)\n\t"
-  "mov 8(%rsi), %rdx\n\t"
-  "xor " "%r8" ", " "%r8" "\n\t"
-  PV_STEP("%rsi", 16, "%r10", "%r11") PV_STEP("%rsi", 24, "%r11", "%r12")
-  PV_STEP("%rsi", 32, "%r12", "%r13") PV_STEP("%rsi", 40, "%r13", "%r14")
-  PV_STEP("%rsi", 48, "%r14", "%r15") PV_STEP("%rsi", 56, "%r15", "%r8")
-  "adc $0, " "%r8" "\n\t"
-  "mov " "%r10" ", 24(%rdi)\n\t" "mov " "%r11" ", 32(%rdi)\n\t"
-  "mov 16(%rsi), %rdx\n\t"
-  "xor " "%r9" ", " "%r9" "\n\t"
-  PV_STEP("%rsi", 24, "%r12", "%r13") PV_STEP("%rsi", 32, "%r13", "%r14")
-  PV_STEP("%rsi", 40, "%r14", "%r15") PV_STEP("%rsi", 48, "%r15", "%r8")
-  PV_STEP("%rsi", 56, "%r8", "%r9")
-  "adc $0, " "%r9" "\n\t"
-  "mov " "%r12" ", 40(%rdi)\n\t" "mov " "%r13" ", 48(%rdi)\n\t"
-  "mov 24(%rsi), %rdx\n\t"
-  "xor " "%r10" ", " "%r10" "\n\t"
-  PV_STEP("%rsi", 32, "%r14", "%r15") PV_STEP("%rsi", 40, "%r15", "%r8")
-  PV_STEP("%rsi", 48, "%r8", "%r9") PV_STEP("%rsi", 56, "%r9", "%r10")
-  "adc $0, " "%r10" "\n\t"
-  "mov " "%r14" ", 56(%rdi)\n\t" "mov " "%r15" ", 64(%rdi)\n\t"
-  "mov 32(%rsi), %rdx\n\t"
-  "xor " "%r11" ", " "%r11" "\n\t"
-  PV_STEP("%rsi", 40, "%r8", "%r9") PV_STEP("%rsi", 48, "%r9", "%r10")
-  PV_STEP("%rsi", 56, "%r10", "%r11")
-  "adc $0, " "%r11" "\n\t"
-  "mov " "%r8" ", 72(%rdi)\n\t" "mov " "%r9" ", 80(%rdi)\n\t"
-  "mov 40(%rsi), %rdx\n\t"
-  "xor " "%r12" ", " "%r12" "\n\t"
-  PV_STEP("%rsi", 48, "%r10", "%r11") PV_STEP("%rsi", 56, "%r11", "%r12")
-  "adc $0, " "%r12" "\n\t"
-  "mov " "%r10" ", 88(%rdi)\n\t" "mov " "%r11" ", 96(%rdi)\n\t"
-  "mov 48(%rsi), %rdx\n\t"
-  "xor " "%r13" ", " "%r13" "\n\t"
-  PV_STEP("%rsi", 56, "%r12", "%r13")
-  "adc $0, " "%r13" "\n\t"
-  "mov " "%r12" ", 104(%rdi)\n\t" "mov " "%r13" ", 112(%rdi)\n\t"
+  PV_SQR8_CROSS_BODY
   PV_END(pelvane_adx_sqr8_cross));
 
 // ---- pelvane_adx_double_add_squares(t = rdi, a = rsi, n = rdx) ----
@@ -302,6 +305,36 @@ __asm__(
   "cmovc " W ", %rax\n\t"                                                              \
   "mov %rax, " #OFF "(%rdi)\n\t"
 
+// The reduction proper: r8 .. r15 hold t[0 .. 8); rsi = t, rbp = m, rcx = minv2, rdi = r.
+#define PV_REDC8_BODY \
+  PV_REDC8_PAIR(0,  8,  64,  72,  "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15")\
+  PV_REDC8_PAIR(16, 24, 80,  88,  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9")\
+  PV_REDC8_PAIR(32, 40, 96,  104, "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11")\
+  PV_REDC8_PAIR(48, 56, 112, 120, "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")\
+  /* Window (limbs 8 .. 15 in r8 .. r15) plus the kept carries; rbx := -(carry out). */\
+  "add 0(%rsi), %r8\n\t"                                                               \
+  "adc 8(%rsi), %r9\n\t"                                                               \
+  "adc 16(%rsi), %r10\n\t"                                                             \
+  "adc 24(%rsi), %r11\n\t"                                                             \
+  "adc 32(%rsi), %r12\n\t"                                                             \
+  "adc 40(%rsi), %r13\n\t"                                                             \
+  "adc 48(%rsi), %r14\n\t"                                                             \
+  "adc 56(%rsi), %r15\n\t"                                                             \
+  "sbb %rbx, %rbx\n\t"                                                                 \
+  /* r := window - m, then keep the window instead when the carry is 0 and the         \
+     subtraction borrowed (the value was below m): rbx - borrow borrows exactly then. */ \
+  "mov %r8, %rax\n\t"  "sub 0(%rbp), %rax\n\t"  "mov %rax, 0(%rdi)\n\t"                \
+  "mov %r9, %rax\n\t"  "sbb 8(%rbp), %rax\n\t"  "mov %rax, 8(%rdi)\n\t"                \
+  "mov %r10, %rax\n\t" "sbb 16(%rbp), %rax\n\t" "mov %rax, 16(%rdi)\n\t"               \
+  "mov %r11, %rax\n\t" "sbb 24(%rbp), %rax\n\t" "mov %rax, 24(%rdi)\n\t"               \
+  "mov %r12, %rax\n\t" "sbb 32(%rbp), %rax\n\t" "mov %rax, 32(%rdi)\n\t"               \
+  "mov %r13, %rax\n\t" "sbb 40(%rbp), %rax\n\t" "mov %rax, 40(%rdi)\n\t"               \
+  "mov %r14, %rax\n\t" "sbb 48(%rbp), %rax\n\t" "mov %rax, 48(%rdi)\n\t"               \
+  "mov %r15, %rax\n\t" "sbb 56(%rbp), %rax\n\t" "mov %rax, 56(%rdi)\n\t"               \
+  "sbb $0, %rbx\n\t"                                                                   \
+  PV_PICK(0, "%r8") PV_PICK(8, "%r9") PV_PICK(16, "%r10") PV_PICK(24, "%r11")          \
+  PV_PICK(32, "%r12") PV_PICK(40, "%r13") PV_PICK(48, "%r14") PV_PICK(56, "%r15")
+
 __asm__(
   ".text\n\t"
   PV_FUNC(pelvane_adx_redc8)
@@ -314,34 +347,53 @@ __asm__(
   "mov 40(%rsi), %r13\n\t"
   "mov 48(%rsi), %r14\n\t"
   "mov 56(%rsi), %r15\n\t"
-  PV_REDC8_PAIR(0,  8,  64,  72,  "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15")
-  PV_REDC8_PAIR(16, 24, 80,  88,  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9")
-  PV_REDC8_PAIR(32, 40, 96,  104, "%r12", "%r13", "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11")
-  PV_REDC8_PAIR(48, 56, 112, 120, "%r14", "%r15", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")
-  // Window (limbs 8 .. 15 in r8 .. r15) plus the kept carries; rbx := -(carry out).
-  "add 0(%rsi), %r8\n\t"
-  "adc 8(%rsi), %r9\n\t"
-  "adc 16(%rsi), %r10\n\t"
-  "adc 24(%rsi), %r11\n\t"
-  "adc 32(%rsi), %r12\n\t"
-  "adc 40(%rsi), %r13\n\t"
-  "adc 48(%rsi), %r14\n\t"
-  "adc 56(%rsi), %r15\n\t"
-  "sbb %rbx, %rbx\n\t"
-  // r := window - m, then keep the window instead when the carry is 0 and the subtraction
-  // borrowed (the value was below m): rbx - borrow borrows exactly then.
-  "mov %r8, %rax\n\t"  "sub 0(%rbp), %rax\n\t"  "mov %rax, 0(%rdi)\n\t"
-  "mov %r9, %rax\n\t"  "sbb 8(%rbp), %rax\n\t"  "mov %rax, 8(%rdi)\n\t"
-  "mov %r10, %rax\n\t" "sbb 16(%rbp), %rax\n\t" "mov %rax, 16(%rdi)\n\t"
-  "mov %r11, %rax\n\t" "sbb 24(%rbp), %rax\n\t" "mov %rax, 24(%rdi)\n\t"
-  "mov %r12, %rax\n\t" "sbb 32(%rbp), %rax\n\t" "mov %rax, 32(%rdi)\n\t"
-  "mov %r13, %rax\n\t" "sbb 40(%rbp), %rax\n\t" "mov %rax, 40(%rdi)\n\t"
-  "mov %r14, %rax\n\t" "sbb 48(%rbp), %rax\n\t" "mov %rax, 48(%rdi)\n\t"
-  "mov %r15, %rax\n\t" "sbb 56(%rbp), %rax\n\t" "mov %rax, 56(%rdi)\n\t"
-  "sbb $0, %rbx\n\t"
-  PV_PICK(0, "%r8") PV_PICK(8, "%r9") PV_PICK(16, "%r10") PV_PICK(24, "%r11")
-  PV_PICK(32, "%r12") PV_PICK(40, "%r13") PV_PICK(48, "%r14") PV_PICK(56, "%r15")
+  PV_REDC8_BODY
   PV_END(pelvane_adx_redc8));
+
+// ---- pelvane_adx_mont_sqr8(r = rdi, t = rsi, a = rdx, m = rcx, minv2 = r8) ----
+// The triangle of pelvane_adx_sqr8_cross, then the doubling with the squares added (limbs
+// 0 .. 7 straight into the registers the reduction starts from, 8 .. 15 back to t), then the
+// reduction of pelvane_adx_redc8, in one function.
+__asm__(
+  ".text\n\t"
+  PV_FUNC(pelvane_adx_mont_sqr8)
+  "push %rdi\n\t"
+  "push %rcx\n\t"
+  "push %r8\n\t"
+  "mov %rsi, %rdi\n\t"
+  "mov %rdx, %rsi\n\t"
+  PV_SQR8_CROSS_BODY
+  "xor %eax, %eax\n\t"
+  "mov 0(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 0(%rdi), %r8\n\t" "adcx %r8, %r8\n\t" "adox %rax, %r8\n\t"
+  "mov 8(%rdi), %r9\n\t" "adcx %r9, %r9\n\t" "adox %rbx, %r9\n\t"
+  "mov 8(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 16(%rdi), %r10\n\t" "adcx %r10, %r10\n\t" "adox %rax, %r10\n\t"
+  "mov 24(%rdi), %r11\n\t" "adcx %r11, %r11\n\t" "adox %rbx, %r11\n\t"
+  "mov 16(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 32(%rdi), %r12\n\t" "adcx %r12, %r12\n\t" "adox %rax, %r12\n\t"
+  "mov 40(%rdi), %r13\n\t" "adcx %r13, %r13\n\t" "adox %rbx, %r13\n\t"
+  "mov 24(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 48(%rdi), %r14\n\t" "adcx %r14, %r14\n\t" "adox %rax, %r14\n\t"
+  "mov 56(%rdi), %r15\n\t" "adcx %r15, %r15\n\t" "adox %rbx, %r15\n\t"
+  "mov 32(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 64(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rax, %rcx\n\t" "mov %rcx, 64(%rdi)\n\t"
+  "mov 72(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rbx, %rcx\n\t" "mov %rcx, 72(%rdi)\n\t"
+  "mov 40(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 80(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rax, %rcx\n\t" "mov %rcx, 80(%rdi)\n\t"
+  "mov 88(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rbx, %rcx\n\t" "mov %rcx, 88(%rdi)\n\t"
+  "mov 48(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 96(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rax, %rcx\n\t" "mov %rcx, 96(%rdi)\n\t"
+  "mov 104(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rbx, %rcx\n\t" "mov %rcx, 104(%rdi)\n\t"
+  "mov 56(%rsi), %rdx\n\t" "mulx %rdx, %rax, %rbx\n\t"
+  "mov 112(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rax, %rcx\n\t" "mov %rcx, 112(%rdi)\n\t"
+  "mov 120(%rdi), %rcx\n\t" "adcx %rcx, %rcx\n\t" "adox %rbx, %rcx\n\t" "mov %rcx, 120(%rdi)\n\t"
+  "mov %rdi, %rsi\n\t"
+  "pop %rcx\n\t"
+  "pop %rbp\n\t"
+  "pop %rdi\n\t"
+  PV_REDC8_BODY
+  PV_END(pelvane_adx_mont_sqr8));
 
 // ---- One addmul row of any length ----
 // Entry: rdx the multiplier, r13 the source limbs, r14 the accumulator limbs, r15 the length.

@@ -35,6 +35,10 @@ std::uint64_t pelvane_adx_redc8_part(std::uint64_t* t, const std::uint64_t* m, s
 // -m^-1 mod 2^128. t is scratch and left changed; r must not overlap t or m.
 void pelvane_adx_redc8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* m,
                        const std::uint64_t* minv2);
+// r (8 limbs) := a^2 * 2^-512 mod m for a below m: pelvane_adx_sqr8_cross, the doubling and
+// pelvane_adx_redc8 in one. t (16 limbs) is scratch; r may be a but must not overlap t or m.
+void pelvane_adx_mont_sqr8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* a,
+                           const std::uint64_t* m, const std::uint64_t* minv2);
 // t (2 n limbs) := a * b for n-limb a and b (n > 0). t[0 .. n) must be zero on entry; t must
 // not overlap a or b.
 void pelvane_adx_mul_rows(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b,
