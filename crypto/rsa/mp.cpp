@@ -532,50 +532,48 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   }
   for (std::size_t i = k; i < rdig; ++i)
     r1[i] = 0;
-  {
-    // x in Montgomery form: x * R^2 * R^(-1).
-    u64 r2l[kLimbs];
-    to_limbs(r2l, r1);
-    to_limbs(xl, x);
-    auto mul = [&](u64* r, const u64* p, const u64* q) { MontOps<0>{c}.Mul(r, p, q); };
-    mul(tmp, xl, r2l);
-    std::memcpy(xl, tmp, nl * sizeof(u64));
-    Wipe(r2l, nl);
-  }
+  u64 r2l[kLimbs], one[kLimbs];
+  to_limbs(r2l, r1);
+  to_limbs(xl, x);
+  for (int i = 0; i < nl; ++i)
+    one[i] = i == 0 ? 1 : 0;
+  // x into Montgomery form (x R^2 R^(-1)), the powers, and back out (acc 1 R^(-1)), all with
+  // the same products; tmp receives the result.
+  auto run = [&](const auto& ops) {
+    ops.Mul(acc, xl, r2l);
+    std::memcpy(xl, acc, nl * sizeof(u64));
+    SlidingPow<u64>(ops, acc, xl, e, bits, table, nl, tmp);
+    ops.Mul(tmp, acc, one);
+  };
   bool done = false;
 #if defined(__x86_64__)
   if (MpFastKernelsActive()) {
     if (nl == 8)
-      SlidingPow<u64>(AdxOps8{c}, acc, xl, e, bits, table, nl, tmp);
+      run(AdxOps8{c});
     else if (nl % 8 == 0)
-      SlidingPow<u64>(AdxOpsBlocks{c}, acc, xl, e, bits, table, nl, tmp);
+      run(AdxOpsBlocks{c});
     else
-      SlidingPow<u64>(AdxOpsRows{c}, acc, xl, e, bits, table, nl, tmp);
+      run(AdxOpsRows{c});
     done = true;
   }
 #endif
   if (!done) {
     switch (nl) {
       case 8:
-        SlidingPow<u64>(MontOps<8>{c}, acc, xl, e, bits, table, nl, tmp);
+        run(MontOps<8>{c});
         break;
       case 16:
-        SlidingPow<u64>(MontOps<16>{c}, acc, xl, e, bits, table, nl, tmp);
+        run(MontOps<16>{c});
         break;
       case 32:
-        SlidingPow<u64>(MontOps<32>{c}, acc, xl, e, bits, table, nl, tmp);
+        run(MontOps<32>{c});
         break;
       default:
-        SlidingPow<u64>(MontOps<0>{c}, acc, xl, e, bits, table, nl, tmp);
+        run(MontOps<0>{c});
         break;
     }
   }
-  // Leave Montgomery form: acc * R^(-1).
-  for (int i = 0; i < nl; ++i)
-    scratch[i] = acc[i];
-  for (int i = nl; i < 2 * nl; ++i)
-    scratch[i] = 0;
-  Redc<0>(tmp, scratch, ml, c.minv, qbuf, nl);
+  Wipe(r2l, nl);
   for (std::size_t i = 0; i < k; ++i) {
     const u64 limb = tmp[i / 2];
     a[i] = static_cast<MpDigit>(i % 2 == 0 ? limb : limb >> 32);
