@@ -396,15 +396,7 @@ struct AdxOpsBlocks {
       }
     }
     // The value top:t[n .. 2 n) is below 2 m: subtract m once unless it is below m.
-    u64 borrow = 0;
-    for (int j = 0; j < n; ++j) {
-      const u128 d = static_cast<u128>(t[n + j]) - c.m[j] - borrow;
-      t[j] = static_cast<u64>(d);
-      borrow = static_cast<u64>(d >> 64) & 1;
-    }
-    const u64 keep = ~(u64{0}) * ((top ^ 1) & borrow);
-    for (int j = 0; j < n; ++j)
-      r[j] = (t[n + j] & keep) | (t[j] & ~keep);
+    pelvane_adx_sub_select(r, t + n, c.m, static_cast<std::size_t>(n), top);
   }
 };
 

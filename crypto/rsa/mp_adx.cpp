@@ -395,6 +395,39 @@ __asm__(
   PV_REDC8_BODY
   PV_END(pelvane_adx_mont_sqr8));
 
+// ---- pelvane_adx_sub_select(r = rdi, v = rsi, m = rdx, n = rcx, top = r8) ----
+// r := v - m, then v copied back over it when top:v is below m. dec leaves the carry flag alone,
+// so it can count the loops of the borrow chain; the selection is by cmov, without branches on
+// the value.
+__asm__(
+  ".text\n\t"
+  ".globl pelvane_adx_sub_select\n\t"
+  ".hidden pelvane_adx_sub_select\n\t"
+  ".type pelvane_adx_sub_select, @function\n\t"
+  ".p2align 5\n"
+  "pelvane_adx_sub_select:\n\t"
+  "xor %r9d, %r9d\n\t"
+  "mov %rcx, %r10\n\t"
+  "1:\n\t"
+  "mov (%rsi,%r9,8), %rax\n\t"
+  "sbb (%rdx,%r9,8), %rax\n\t"
+  "mov %rax, (%rdi,%r9,8)\n\t"
+  "lea 1(%r9), %r9\n\t"
+  "dec %r10\n\t"
+  "jnz 1b\n\t"
+  "sbb $0, %r8\n\t"  // borrows exactly when top is 0 and v - m borrowed
+  "mov $0, %r9d\n\t"
+  "mov %rcx, %r10\n\t"
+  "2:\n\t"
+  "mov (%rdi,%r9,8), %rax\n\t"
+  "cmovc (%rsi,%r9,8), %rax\n\t"
+  "mov %rax, (%rdi,%r9,8)\n\t"
+  "lea 1(%r9), %r9\n\t"
+  "dec %r10\n\t"
+  "jnz 2b\n\t"
+  "ret\n\t"
+  ".size pelvane_adx_sub_select, .-pelvane_adx_sub_select\n\t");
+
 // ---- One addmul row of any length ----
 // Entry: rdx the multiplier, r13 the source limbs, r14 the accumulator limbs, r15 the length.
 // The accumulator's r15 limbs gain rdx * source; on exit r14 points just past them and r9

@@ -39,6 +39,10 @@ void pelvane_adx_redc8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* 
 // pelvane_adx_redc8 in one. t (16 limbs) is scratch; r may be a but must not overlap t or m.
 void pelvane_adx_mont_sqr8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* a,
                            const std::uint64_t* m, const std::uint64_t* minv2);
+// r (n limbs, n > 0) := top:v - m when that is not negative, else v; for top:v below 2 m this
+// is top:v mod m. top is 0 or 1; r must not overlap v or m.
+void pelvane_adx_sub_select(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* m,
+                            std::size_t n, std::uint64_t top);
 // t (2 n limbs) := a * b for n-limb a and b (n > 0). t[0 .. n) must be zero on entry; t must
 // not overlap a or b.
 void pelvane_adx_mul_rows(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b,
