@@ -304,7 +304,7 @@ struct PlainOps {
   void Sqr(MpDigit* r, const MpDigit* a) const { Mul(r, a, a); }
 };
 
-#if defined(__x86_64__)
+#if PELVANE_MP_ADX
 // Montgomery products through the mulx/ADX routines (call only when AdxAvailable()).
 
 // r := (t[n .. 2 n) + t[0 .. n)) - m when that is not negative, else the sum, after the
@@ -538,7 +538,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
     ops.Mul(tmp, acc, one);
   };
   bool done = false;
-#if defined(__x86_64__)
+#if PELVANE_MP_ADX
   if (MpFastKernelsActive()) {
     if (nl == 8)
       run(AdxOps8{c});

@@ -3,13 +3,13 @@
 // and reduction keep their whole running window in registers.
 #include "crypto/rsa/mp_adx.h"
 
-#if defined(__x86_64__)
+#if PELVANE_MP_ADX
 #include <cpuid.h>
 #endif
 
 namespace pelvane {
 
-#if defined(__x86_64__)
+#if PELVANE_MP_ADX
 
 bool AdxAvailable() {
   static const bool available = [] {
@@ -333,7 +333,8 @@ __asm__(
   "mov %r15, %rax\n\t" "sbb 56(%rbp), %rax\n\t" "mov %rax, 56(%rdi)\n\t"               \
   "sbb $0, %rbx\n\t"                                                                   \
   PV_PICK(0, "%r8") PV_PICK(8, "%r9") PV_PICK(16, "%r10") PV_PICK(24, "%r11")          \
-  PV_PICK(32, "%r12") PV_PICK(40, "%r13") PV_PICK(48, "%r14") PV_PICK(56, "%r15")
+  PV_PICK(32, "%r12") PV_PICK(40, "%r13") PV_PICK(48, "%r14") PV_PICK(56, "%r15")      \
+  "movq $0, -8(%rsp)\n\t" /* no multiplier left behind on the stack */
 
 __asm__(
   ".text\n\t"

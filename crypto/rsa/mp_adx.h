@@ -9,12 +9,19 @@
 #include <cstddef>
 #include <cstdint>
 
+// The routines exist on x86-64 ELF targets (System V calling convention, GNU assembler syntax).
+#if defined(__x86_64__) && defined(__ELF__)
+#define PELVANE_MP_ADX 1
+#else
+#define PELVANE_MP_ADX 0
+#endif
+
 namespace pelvane {
 
 // True when the processor executes mulx, adcx and adox (checked once, by cpuid).
 bool AdxAvailable();
 
-#if defined(__x86_64__)
+#if PELVANE_MP_ADX
 extern "C" {
 // t (16 limbs) := a * b for 8-limb a and b. t must not overlap a or b.
 void pelvane_adx_mul8(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b);
