@@ -131,7 +131,7 @@ struct RsaBlock {
     pelvane::TRSA rsa;
     rsa.SetKeyBits(pelvane::kb0512);
     rsa.SetPublicKey(pair.public_key);
-    // 63 text bytes pad to exactly one plain block of 63 bytes.
+    // 62 text bytes and one pad byte fill exactly one plain block (63 bytes).
     cipher_text = rsa.EncryptString(std::string(62, 'k'));
     const std::string block = pelvane::TRSA::DecodeBase64(cipher_text);
     for (std::size_t i = 0; i < 4 * kKeyDigits; ++i)  // little-endian block bytes
