@@ -332,8 +332,7 @@ inline void AdxRedcFinish(u64* r, u64* t, const u64* m, int n) {
 struct AdxOps8 {
   const Mont& c;
   void Mul(u64* r, const u64* a, const u64* b) const {
-    pelvane_adx_mul8(c.scratch, a, b);
-    pelvane_adx_redc8(r, c.scratch, c.m, c.minv2);
+    pelvane_adx_mont_mul8(r, c.scratch, a, b, c.m, c.minv2);
   }
   void Sqr(u64* r, const u64* a) const { pelvane_adx_mont_sqr8(r, c.scratch, a, c.m, c.minv2); }
 };

@@ -71,38 +71,42 @@ bool AdxAvailable() {
   "mov $0, %eax\n\t"                                                                    \
   "adc $0, %eax\n\t"
 
+// The product proper: rdi = t, rsi = a, rcx = b. Row 0 starts the window as a * b[0] on one
+// carry chain.
+#define PV_MUL8_BODY \
+  "mov (%rcx), %rdx\n\t"                                                               \
+  "xor %eax, %eax\n\t"                                                                 \
+  "mulx 0(%rsi), %r8, %r9\n\t"                                                         \
+  "mulx 8(%rsi), %rax, %r10\n\t"  "adcx %rax, %r9\n\t"                                 \
+  "mulx 16(%rsi), %rax, %r11\n\t" "adcx %rax, %r10\n\t"                                \
+  "mulx 24(%rsi), %rax, %r12\n\t" "adcx %rax, %r11\n\t"                                \
+  "mulx 32(%rsi), %rax, %r13\n\t" "adcx %rax, %r12\n\t"                                \
+  "mulx 40(%rsi), %rax, %r14\n\t" "adcx %rax, %r13\n\t"                                \
+  "mulx 48(%rsi), %rax, %r15\n\t" "adcx %rax, %r14\n\t"                                \
+  "mulx 56(%rsi), %rax, %rbp\n\t" "adcx %rax, %r15\n\t"                                \
+  "adc $0, %rbp\n\t"                                                                   \
+  "mov %r8, 0(%rdi)\n\t"                                                               \
+  PV_MUL8_ROW(8,  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8")\
+  PV_MUL8_ROW(16, "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9")\
+  PV_MUL8_ROW(24, "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10")\
+  PV_MUL8_ROW(32, "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11")\
+  PV_MUL8_ROW(40, "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12")\
+  PV_MUL8_ROW(48, "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")\
+  PV_MUL8_ROW(56, "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14")\
+  "mov %rbp, 64(%rdi)\n\t"                                                             \
+  "mov %r8, 72(%rdi)\n\t"                                                              \
+  "mov %r9, 80(%rdi)\n\t"                                                              \
+  "mov %r10, 88(%rdi)\n\t"                                                             \
+  "mov %r11, 96(%rdi)\n\t"                                                             \
+  "mov %r12, 104(%rdi)\n\t"                                                            \
+  "mov %r13, 112(%rdi)\n\t"                                                            \
+  "mov %r14, 120(%rdi)\n\t"
+
 __asm__(
   ".text\n\t"
   PV_FUNC(pelvane_adx_mul8)
   "mov %rdx, %rcx\n\t"
-  // Row 0: the window starts as a * b[0], one carry chain.
-  "mov (%rcx), %rdx\n\t"
-  "xor %eax, %eax\n\t"
-  "mulx 0(%rsi), %r8, %r9\n\t"
-  "mulx 8(%rsi), %rax, %r10\n\t"  "adcx %rax, %r9\n\t"
-  "mulx 16(%rsi), %rax, %r11\n\t" "adcx %rax, %r10\n\t"
-  "mulx 24(%rsi), %rax, %r12\n\t" "adcx %rax, %r11\n\t"
-  "mulx 32(%rsi), %rax, %r13\n\t" "adcx %rax, %r12\n\t"
-  "mulx 40(%rsi), %rax, %r14\n\t" "adcx %rax, %r13\n\t"
-  "mulx 48(%rsi), %rax, %r15\n\t" "adcx %rax, %r14\n\t"
-  "mulx 56(%rsi), %rax, %rbp\n\t" "adcx %rax, %r15\n\t"
-  "adc $0, %rbp\n\t"
-  "mov %r8, 0(%rdi)\n\t"
-  PV_MUL8_ROW(8,  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8")
-  PV_MUL8_ROW(16, "%r10", "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9")
-  PV_MUL8_ROW(24, "%r11", "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10")
-  PV_MUL8_ROW(32, "%r12", "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11")
-  PV_MUL8_ROW(40, "%r13", "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12")
-  PV_MUL8_ROW(48, "%r14", "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13")
-  PV_MUL8_ROW(56, "%r15", "%rbp", "%r8",  "%r9",  "%r10", "%r11", "%r12", "%r13", "%r14")
-  "mov %rbp, 64(%rdi)\n\t"
-  "mov %r8, 72(%rdi)\n\t"
-  "mov %r9, 80(%rdi)\n\t"
-  "mov %r10, 88(%rdi)\n\t"
-  "mov %r11, 96(%rdi)\n\t"
-  "mov %r12, 104(%rdi)\n\t"
-  "mov %r13, 112(%rdi)\n\t"
-  "mov %r14, 120(%rdi)\n\t"
+  PV_MUL8_BODY
   PV_END(pelvane_adx_mul8));
 
 // ---- pelvane_adx_addmul8(t = rdi, a = rsi, b = rdx) -> carry ----
@@ -263,7 +267,7 @@ __asm__(
   "ret\n\t"
   ".size pelvane_adx_double_add_squares, .-pelvane_adx_double_add_squares\n\t");
 
-// ---- pelvane_adx_redc8(r = rdi, t = rsi, m = rdx, minv2 = rcx) ----
+// ---- The 8-limb Montgomery reduction: r := t 2^-512 mod m ----
 // The window W0 .. W7 holds limbs i .. i + 7 of t. A row adds q m at limb i with q making that
 // limb zero; the row's carry out of limb i + 7 is kept in t[i] (free by then) instead of being
 // propagated, and t[i + 8] joins the window in the register W0 leaves free. At the end the kept
@@ -336,25 +340,10 @@ __asm__(
   PV_PICK(32, "%r12") PV_PICK(40, "%r13") PV_PICK(48, "%r14") PV_PICK(56, "%r15")      \
   "movq $0, -8(%rsp)\n\t" /* no multiplier left behind on the stack */
 
-__asm__(
-  ".text\n\t"
-  PV_FUNC(pelvane_adx_redc8)
-  "mov %rdx, %rbp\n\t"
-  "mov 0(%rsi), %r8\n\t"
-  "mov 8(%rsi), %r9\n\t"
-  "mov 16(%rsi), %r10\n\t"
-  "mov 24(%rsi), %r11\n\t"
-  "mov 32(%rsi), %r12\n\t"
-  "mov 40(%rsi), %r13\n\t"
-  "mov 48(%rsi), %r14\n\t"
-  "mov 56(%rsi), %r15\n\t"
-  PV_REDC8_BODY
-  PV_END(pelvane_adx_redc8));
-
 // ---- pelvane_adx_mont_sqr8(r = rdi, t = rsi, a = rdx, m = rcx, minv2 = r8) ----
 // The triangle of pelvane_adx_sqr8_cross, then the doubling with the squares added (limbs
 // 0 .. 7 straight into the registers the reduction starts from, 8 .. 15 back to t), then the
-// reduction of pelvane_adx_redc8, in one function.
+// 8-limb reduction, in one function.
 __asm__(
   ".text\n\t"
   PV_FUNC(pelvane_adx_mont_sqr8)
@@ -395,6 +384,32 @@ __asm__(
   "pop %rdi\n\t"
   PV_REDC8_BODY
   PV_END(pelvane_adx_mont_sqr8));
+
+// ---- pelvane_adx_mont_mul8(r = rdi, t = rsi, a = rdx, b = rcx, m = r8, minv2 = r9) ----
+// pelvane_adx_mul8 and the 8-limb reduction in one function.
+__asm__(
+  ".text\n\t"
+  PV_FUNC(pelvane_adx_mont_mul8)
+  "push %rdi\n\t"
+  "push %r8\n\t"
+  "push %r9\n\t"
+  "mov %rsi, %rdi\n\t"
+  "mov %rdx, %rsi\n\t"
+  PV_MUL8_BODY
+  "mov %rdi, %rsi\n\t"
+  "pop %rcx\n\t"
+  "pop %rbp\n\t"
+  "pop %rdi\n\t"
+  "mov 0(%rsi), %r8\n\t"
+  "mov 8(%rsi), %r9\n\t"
+  "mov 16(%rsi), %r10\n\t"
+  "mov 24(%rsi), %r11\n\t"
+  "mov 32(%rsi), %r12\n\t"
+  "mov 40(%rsi), %r13\n\t"
+  "mov 48(%rsi), %r14\n\t"
+  "mov 56(%rsi), %r15\n\t"
+  PV_REDC8_BODY
+  PV_END(pelvane_adx_mont_mul8));
 
 // ---- pelvane_adx_sub_select(r = rdi, v = rsi, m = rdx, n = rcx, top = r8) ----
 // r := v - m, then v copied back over it when top:v is below m. dec leaves the carry flag alone,

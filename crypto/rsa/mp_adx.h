@@ -38,18 +38,20 @@ void pelvane_adx_double_add_squares(std::uint64_t* t, const std::uint64_t* a, st
 // written back); returns the carry out of t[15]. minv = -m^-1 mod 2^64.
 std::uint64_t pelvane_adx_redc8_part(std::uint64_t* t, const std::uint64_t* m, std::uint64_t minv,
                                      std::uint64_t* q);
-// r (8 limbs) := t * 2^-512 mod m for t (16 limbs) below m * 2^512; minv2 (2 limbs) =
-// -m^-1 mod 2^128. t is scratch and left changed; r must not overlap t or m.
-void pelvane_adx_redc8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* m,
-                       const std::uint64_t* minv2);
-// r (8 limbs) := a^2 * 2^-512 mod m for a below m: pelvane_adx_sqr8_cross, the doubling and
-// pelvane_adx_redc8 in one. t (16 limbs) is scratch; r may be a but must not overlap t or m.
+// r (8 limbs) := a^2 * 2^-512 mod m for a below m (a square and its Montgomery reduction in
+// one); minv2 (2 limbs) = -m^-1 mod 2^128. t (16 limbs) is scratch; r may be a but must not
+// overlap t or m.
 void pelvane_adx_mont_sqr8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* a,
                            const std::uint64_t* m, const std::uint64_t* minv2);
 // r (n limbs, n > 0) := top:v - m when that is not negative, else v; for top:v below 2 m this
 // is top:v mod m. top is 0 or 1; r must not overlap v or m.
 void pelvane_adx_sub_select(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* m,
                             std::size_t n, std::uint64_t top);
+// r (8 limbs) := a b 2^-512 mod m for a and b below m, as pelvane_adx_mont_sqr8. r may be a
+// or b but must not overlap t or m.
+void pelvane_adx_mont_mul8(std::uint64_t* r, std::uint64_t* t, const std::uint64_t* a,
+                           const std::uint64_t* b, const std::uint64_t* m,
+                           const std::uint64_t* minv2);
 // t (2 n limbs) := a * b for n-limb a and b (n > 0). t[0 .. n) must be zero on entry; t must
 // not overlap a or b.
 void pelvane_adx_mul_rows(std::uint64_t* t, const std::uint64_t* a, const std::uint64_t* b,
