@@ -30,6 +30,7 @@ bool AdxAvailable() {
   ".type " #name ", @function\n\t"                                                     \
   ".p2align 5\n"                                                                       \
   #name ":\n\t"                                                                        \
+  "endbr64\n\t" /* landing pad for tracked indirect branches; a no-op elsewhere */   \
   "push %rbx\n\t" "push %rbp\n\t" "push %r12\n\t" "push %r13\n\t" "push %r14\n\t"      \
   "push %r15\n\t"
 #define PV_END(name)                                                                   \
@@ -245,6 +246,7 @@ __asm__(
   ".type pelvane_adx_double_add_squares, @function\n\t"
   ".p2align 5\n"
   "pelvane_adx_double_add_squares:\n\t"
+  "endbr64\n\t"
   "mov %rdx, %rcx\n\t"
   "xor %eax, %eax\n\t"
   "1:\n\t"
@@ -422,6 +424,7 @@ __asm__(
   ".type pelvane_adx_sub_select, @function\n\t"
   ".p2align 5\n"
   "pelvane_adx_sub_select:\n\t"
+  "endbr64\n\t"
   "xor %r9d, %r9d\n\t"
   "mov %rcx, %r10\n\t"
   "1:\n\t"
