@@ -213,6 +213,26 @@ TEST_P(MpModPowKernel, KeySizesMatchGmp) {
 
 // Operands at the carry limits of the Montgomery products: moduli of all one bits and just
 // above a power of two, bases m - 1, 1 and all ones, short exponents.
+// Powers that vanish modulo m (m a power of 3, x a multiple of 3): the Montgomery products
+// must land on 0 itself, not on m.
+TEST_P(MpModPowKernel, VanishingPowersGiveZero) {
+  for (unsigned long power : {20ul, 320ul, 640ul}) {
+    Z zm, zx, ze;
+    mpz_ui_pow_ui(zm.get(), 3, power);
+    const std::size_t mn = (mpz_sizeinbase(zm.get(), 2) + 31) / 32;
+    const Num m = zm.Digits(mn);
+    mpz_ui_pow_ui(zx.get(), 3, power - 1);
+    mpz_mul_ui(zx.get(), zx.get(), 2);
+    Check(zx.Digits(mn), Num{2}, m);  // (2 3^(k-1))^2 = 4 3^(2k-2)
+    if (HasFatalFailure()) return;
+    Check(Num(mn, 0), Num{5}, m);
+    if (HasFatalFailure()) return;
+    mpz_set_ui(zx.get(), 21);
+    Check(zx.Digits(mn), Num{0x10001u}, m);
+    if (HasFatalFailure()) return;
+  }
+}
+
 TEST_P(MpModPowKernel, ExtremeOperandsMatchGmp) {
   for (std::size_t mn : {2, 16, 24, 32, 64, 128}) {
     const Num ones(mn, 0xFFFFFFFFu);
