@@ -87,10 +87,13 @@ if [ -f "$service" ]; then
   grep -q -x 'Documentation=man:pelvane-peers(1)' "$service" ||
     fail "the user service does not point at pelvane-peers(1)"
   [ -z "$(find "$root" -path '*/systemd/user/*.wants*')" ] || fail "the package enables the user service"
+  # debhelper's --no-enable snippet re-enables the unit on upgrade only where it was enabled
+  # before (guarded by debian-installed, false on a first installation); the default snippet
+  # enables it everywhere.
   dpkg-deb -e "$deb" "$work/control"
-  if grep -q -e 'deb-systemd-helper --user enable' -e 'systemctl --user enable' \
-    "$work/control/postinst" 2>/dev/null; then
-    fail "postinst enables the user service"
+  if grep -q -e '--user enable' "$work/control/postinst" 2>/dev/null &&
+    ! grep -q -e '--user debian-installed' "$work/control/postinst"; then
+    fail "postinst enables the user service on installation"
   fi
   if command -v systemd-analyze >/dev/null 2>&1; then
     # The unit as systemd reads it, against the unpacked program.
