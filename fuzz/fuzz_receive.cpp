@@ -16,8 +16,10 @@
 #include <QElapsedTimer>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_session.h"

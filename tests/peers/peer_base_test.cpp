@@ -10,6 +10,7 @@
 #include "peers/bank.h"
 #include "peers/bank_database.h"
 #include "peers/merchant.h"
+#include "peers/peer_wire.h"
 #include "protocol/customer_digest.h"
 #include "protocol/messages.h"
 #include "tests/support/peer_fixture.h"
