@@ -15,6 +15,7 @@
 #include "fuzz/fuzz_check.h"
 #include "peers/bank.h"
 #include "peers/bank_database.h"
+#include "protocol/customer_digest.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void RemoveFiles() {
 
 void Exercise(BankDatabase& db) {
   const std::string demo =
-      CustomerDigestOf(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword);
+      ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword);
   for (const Account& account : db.ListAccounts()) {
     Bank::PaymentListText(db.Payments(account.id));
     db.Refusals(account.id);

@@ -43,6 +43,7 @@
 #include "app/session/wallet_session.h"
 #include "crypto/exception.h"
 #include "fuzz/fuzz_check.h"
+#include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
 #include "peers/bank.h"
@@ -90,7 +91,7 @@ constexpr char kBankIp[] = "10.1.0.2";
 constexpr char kGatewayIp[] = "10.1.0.3";
 constexpr char kMerchantIp[] = "10.1.0.4";
 
-// Two books and five pens: 700 crowns.
+// Two books for 300 and five pens for 20 (prices are per line): 320 crowns.
 const std::string kPurchase =
     "SET objedn\xE1vka\r\n"
     "Obchodn\xEDk: Knihkupectv\xED\r\n"
@@ -99,7 +100,7 @@ const std::string kPurchase =
     "\r\n\r\n\r\n\r\n"
     "Polo\x9Eky:\r\n"
     "Kniha;2;300\r\nPero;5;20\r\n";
-constexpr std::int64_t kPurchaseTotal = 700;
+constexpr std::int64_t kPurchaseTotal = 320;
 
 struct Datagram {
   std::string from_ip;
@@ -132,9 +133,9 @@ class World {
       : purchase_(kPurchase),
         session_(log_, labels_, errors_, recorder_),
         db_(":memory:"),
-        bank_(db_, kBankIp, kGatewayIp, LogSink(), Seam(kBankIp, kBankPort)),
-        gateway_(kGatewayIp, kBankIp, LogSink(), Seam(kGatewayIp, kGatewayPort)),
-        merchant_(kMerchantIp, kGatewayIp, LogSink(), Seam(kMerchantIp, kMerchantPort)) {
+        bank_(db_, kBankIp, kGatewayIp, peers::LogSink(), Seam(kBankIp, kBankPort)),
+        gateway_(kGatewayIp, kBankIp, peers::LogSink(), Seam(kGatewayIp, kGatewayPort)),
+        merchant_(kMerchantIp, kGatewayIp, peers::LogSink(), Seam(kMerchantIp, kMerchantPort)) {
     demo_ = db_.FindByDigest(ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber,
                                                    kDemoPassword))
                 ->id;

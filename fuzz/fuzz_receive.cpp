@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/session/purchase_file.h"
+#include "app/session/wallet_keys.h"
 #include "app/session/wallet_session.h"
 #include "crypto/exception.h"
 #include "fuzz/fuzz_check.h"
@@ -31,6 +32,7 @@
 #include "peers/bank_database.h"
 #include "peers/peer_socket.h"
 #include "tests/support/frame_recorder.h"
+#include "tests/support/peer_fixture.h"
 #include "tests/support/recording_sinks.h"
 #include "tests/support/test_customer.h"
 
