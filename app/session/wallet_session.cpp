@@ -92,6 +92,9 @@ constexpr char kOrderTooLong[] =
 constexpr char kOrderTooLongLimit[] =
     " bajt\xF9, datagram unese nejv\xFD\x9A"
     "e ";
+// "   Objednávka už byla odeslána; zpráva nic nemění."
+constexpr char kOrderAlreadySent[] =
+    "   Objedn\xE1vka u\x9E byla odesl\xE1na; zpr\xE1va nic nem\xECn\xED.";
 constexpr char kPortTaken1[] = "Port ";
 constexpr char kPortTaken2[] =
     " je obsazen jin\xFDm programem; pen\xEC\x9E"
@@ -185,6 +188,7 @@ void WalletSession::SetSecret(std::string& slot, std::string value) {
 }
 
 void WalletSession::Start() {
+  order_sent_ = false;
   keys_.FBankPublicKey.clear();
   if (PurchaseFile) {
     std::string url;
@@ -293,6 +297,12 @@ bool WalletSession::Refused(const std::string& text) {
   return true;
 }
 
+bool WalletSession::OrderAlreadySent() {
+  if (!order_sent_) return false;
+  Log(kOrderAlreadySent);
+  return true;
+}
+
 void WalletSession::ProcessMessage(std::string_view frame) {
   const int id = FrameIdentifier(frame);
   Log(kMessageId + std::to_string(id));
@@ -334,6 +344,7 @@ void WalletSession::ProcessMessage(std::string_view frame) {
 }
 
 void WalletSession::Message98(std::string_view frame) {
+  if (OrderAlreadySent()) return;
   keys_.FBankPublicKey = TakePeerKey(frame);
   Log(kBankKeyTitle);
   Log(kIndent + Hex(keys_.FBankPublicKey));
@@ -348,6 +359,7 @@ void WalletSession::Message98(std::string_view frame) {
 void WalletSession::Message2(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
+  if (OrderAlreadySent()) return;
   labels_.SetLabel(WalletLabel::kBalance, text + kCrowns);
   Log(kBalanceIs + text + kCrowns);
   if (!PurchaseFile) {
@@ -397,6 +409,7 @@ void WalletSession::Message13(std::string_view frame) {
 void WalletSession::Message76(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
+  if (OrderAlreadySent()) return;
   Log(kGatewayAnswer);
   Log(kUrl + text);
   GatewayHost = text;
@@ -404,6 +417,7 @@ void WalletSession::Message76(std::string_view frame) {
 }
 
 void WalletSession::Message95(std::string_view frame) {
+  if (OrderAlreadySent()) return;
   keys_.FGatewayPublicKey = TakePeerKey(frame);
   Log(kGatewayKeyTitle);
   Log(kIndent + Hex(keys_.FGatewayPublicKey));
@@ -411,6 +425,7 @@ void WalletSession::Message95(std::string_view frame) {
 }
 
 void WalletSession::Message96(std::string_view frame) {
+  if (OrderAlreadySent()) return;
   keys_.FMerchantPublicKey = TakePeerKey(frame);
   Log(kMerchantKeyTitle);
   Log(kIndent + Hex(keys_.FMerchantPublicKey));
@@ -442,6 +457,9 @@ void WalletSession::Message96(std::string_view frame) {
       BuildSecureBlock(order, keys_.FMerchantSessionKey, keys_.FMerchantPublicKey);
   const std::string gateway_block =
       BuildSecureBlock(CustomerDigest, keys_.FGatewaySessionKey, keys_.FGatewayPublicKey);
+  // From here on the order counts as gone, even if the send below fails half-way: a run pays
+  // at most once, so nothing may seal a second 79.
+  order_sent_ = true;
   transport_.SendDual(gateway_block, merchant_block, MerchantHost, kMsgDual, kMerchantPort);
 }
 
