@@ -159,7 +159,7 @@ void FuzzBank(int state, bool trusted, const std::string& datagram_in) {
   if (after.balance != before.balance || payments.size() != payments_before) {
     // Money moves only for a well-formed debit request from the gateway for this customer.
     FUZZ_CHECK(trusted && IdOf(datagram) == kMsgDebitRequest);
-    const std::vector<std::string> fields = UnpackFields(GetMessageBody(datagram), 4);
+    const std::vector<std::string> fields = UnpackFields(GetMessageBody(datagram), 5);
     FUZZ_CHECK(fields[1] == digest);
     const std::int64_t amount = ParseAmount(fields[2]);
     FUZZ_CHECK(amount > 0 && amount <= before.balance);
@@ -176,7 +176,7 @@ void FuzzBank(int state, bool trusted, const std::string& datagram_in) {
 
 void FuzzGateway(int state, bool trusted, const std::string& datagram_in) {
   std::vector<Sent> sent;
-  Gateway gateway(kGatewayIp, kBankIp, PeerLog(), Seam(sent));
+  Gateway gateway(kGatewayIp, kBankIp, PeerLog(), Seam(sent), kMerchantIp);
   WalletMeets(gateway, state);
   if (state >= 3) {
     const std::string block = BuildSecureBlock(DemoDigest(), kSession, kWalletPublicKey);

@@ -140,7 +140,9 @@ BankDatabase::BankDatabase(const std::string& path) {
     throw EBankDatabase("Cannot open the bank database " + path + ": " + message);
   }
   try {
-    sqlite3_busy_timeout(db_, 5000);
+    // The peers answer everyone from one thread: a database another program holds locked must
+    // not stall them for long. A debit that cannot get the lock is refused with the reason.
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     Exec("PRAGMA foreign_keys = ON");
     CreateSchema();
   } catch (...) {
@@ -234,7 +236,8 @@ std::vector<Payment> BankDatabase::Payments(std::int64_t account_id) {
 }
 
 DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
-                                const std::string& merchant, const std::string& reference) {
+                                const std::string& merchant, const std::string& reference,
+                                bool expired) {
   DebitResult result;
   Transaction tx(db_);
   const std::optional<Account> account = FindByDigest(digest);
@@ -253,6 +256,10 @@ DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
     }
     result.payment = std::move(payment);
     result.repeated = true;
+    return result;
+  }
+  if (expired) {
+    result.refusal = DebitRefusal::kExpired;
     return result;
   }
   if (amount <= 0 || amount > kMaxAmount) {

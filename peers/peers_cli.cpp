@@ -34,6 +34,7 @@ constexpr char kUsage[] =
     "Usage:\n"
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
     "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
+    "                [--merchant-host ADDRESS]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
     "                --birth-number NUMBER --password-file FILE --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
@@ -48,6 +49,8 @@ constexpr char kUsage[] =
     "  --bank-host    where the gateway finds the bank (default: the bind address)\n"
     "  --gateway-host the gateway's address the bank tells wallets and the merchant uses\n"
     "                 (default: the bind address)\n"
+    "  --merchant-host the merchant's address the gateway takes requests from (default: the\n"
+    "                 bind address)\n"
     "  --help         show this help\n"
     "  --version      show the program's version\n";
 
@@ -207,7 +210,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const Parsed& parsed, std::ostream& err) {
-  AllowOnly(parsed, {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host"});
+  AllowOnly(parsed,
+            {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host"});
   const std::string role = Option(parsed, "role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
     throw UsageError{"--role must be bank, gateway, merchant or all"};
@@ -216,6 +220,7 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   const std::string peer_default = bind == "0.0.0.0" ? "127.0.0.1" : bind;
   const std::string bank_host = Option(parsed, "bank-host", peer_default);
   const std::string gateway_host = Option(parsed, "gateway-host", peer_default);
+  const std::string merchant_host = Option(parsed, "merchant-host", peer_default);
   if (parsed.options.count("pause-ms") != 0) {
     SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.options.at("pause-ms"), 60000)));
   }
@@ -236,7 +241,7 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
     log("[bank] accounts in " + path);
   }
   if (role == "all" || role == "gateway") {
-    gateway = std::make_unique<Gateway>(bind, bank_host, log);
+    gateway = std::make_unique<Gateway>(bind, bank_host, log, PeerSeam{}, merchant_host);
   }
   if (role == "all" || role == "merchant") {
     merchant = std::make_unique<Merchant>(bind, gateway_host, log);
