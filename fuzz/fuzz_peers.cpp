@@ -181,7 +181,7 @@ void FuzzGateway(int state, bool trusted, const std::string& datagram_in) {
   if (state >= 3) {
     const std::string block = BuildSecureBlock(DemoDigest(), kSession, kWalletPublicKey);
     Drive(gateway,
-          BuildPlainFrame(PackFields({kReference, kWalletIp, "320", kMerchantAccount, block}),
+          BuildPlainFrame(PackFields({kReference, kWalletIp, "320", kMerchantAccount, block, ""}),
                           kMsgAuthorizationRequest),
           kMerchantIp, kMerchantPort);
     FUZZ_CHECK(!sent.empty() && IdOf(sent.back().bytes) == kMsgDebitRequest);
@@ -209,7 +209,7 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
   if (state >= 3) {
     Drive(merchant, Dual(DemoDigest(), kOrder, kMsgDualOrder), kWalletIp, 2000);
     FUZZ_CHECK(!sent.empty() && IdOf(sent.back().bytes) == kMsgAuthorizationRequest);
-    reference = UnpackFields(GetMessageBody(sent.back().bytes), 5)[0];
+    reference = UnpackFields(GetMessageBody(sent.back().bytes), 6)[0];
   }
   const std::size_t sent_before = sent.size();
   std::string datagram = datagram_in;

@@ -20,7 +20,8 @@ constexpr char kInvalidAmountReason[] = "Neplatn\xE1 \xE8\xE1stka.";
 // "Požadavek na platbu vypršel."
 constexpr char kExpiredReason[] =
     "Po\x9E"
-    "adavek na platbu vypr\x9A" "el.";
+    "adavek na platbu vypr\x9A"
+    "el.";
 // "Databáze banky platbu nepřijala: " + the database's message
 constexpr char kDatabaseFailedReason[] = "Datab\xE1ze banky platbu nep\xF8ijala: ";
 // "*** Databáze banky není dostupná." (to the wallet)

@@ -42,6 +42,8 @@ class Bank final : public PeerBase {
  protected:
   bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;
   void OnNewExchange(const std::string& wallet_ip) override { customers_.erase(wallet_ip); }
+  // A customer identifies himself anew in every exchange.
+  bool RepeatedKeyStartsNewExchange() const override { return true; }
 
  private:
   void OnCustomerDigest(const std::string& frame, const std::string& ip, WalletKeys& wallet);

@@ -15,7 +15,9 @@ constexpr std::size_t kMaxReference = 64;
 constexpr char kRefusedPrefix[] = "*** Platba zam\xEDtnuta: ";
 constexpr char kBadBlockReason[] = "Blok pro platebn\xED br\xE1nu nelze otev\xF8\xEDt.";
 // "Banka neodpovídá."
-constexpr char kBankSilentReason[] = "Banka neodpov\xED" "d\xE1.";
+constexpr char kBankSilentReason[] =
+    "Banka neodpov\xED"
+    "d\xE1.";
 
 long long NowMs() {
   return QDateTime::currentMSecsSinceEpoch();
@@ -73,14 +75,13 @@ Gateway::Authorization& Gateway::Remember(const std::string& reference) {
   return orders_[reference];
 }
 
-void Gateway::Announce(const std::string& reference) {
+void Gateway::Announce(const std::string& reference, bool tell_wallet) {
   const Authorization& order = orders_.at(reference);
   const bool paid = order.outcome == Outcome::kPaid;
-  if (paid) {
-    SendSecureToWallet(order.wallet_ip, order.keys, kMsgPaymentConfirmed, order.detail);
-  } else {
-    SendSecureToWallet(order.wallet_ip, order.keys, kMsgGatewayRefusal,
-                       kRefusedPrefix + StripRefusalMark(order.detail));
+  if (tell_wallet) {
+    SendSecureToWallet(order.wallet_ip, order.keys,
+                       paid ? kMsgPaymentConfirmed : kMsgGatewayRefusal,
+                       paid ? order.detail : kRefusedPrefix + StripRefusalMark(order.detail));
   }
   SendFrame(order.merchant_ip, order.merchant_port,
             BuildPlainFrame(PackFields({reference, paid ? kResultPaid : kResultRefused,
@@ -95,7 +96,7 @@ void Gateway::Settle(const std::string& reference, Outcome outcome, const std::s
   Authorization& order = orders_.at(reference);
   order.outcome = outcome;
   order.detail = detail;
-  Announce(reference);
+  Announce(reference, true);
 }
 
 void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string& ip, int port) {
@@ -104,12 +105,14 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
         " ignored: not the merchant");
     return;
   }
-  const std::vector<std::string> fields = UnpackFields(GetMessageBody(frame), 5);
+  const std::vector<std::string> fields = UnpackFields(GetMessageBody(frame), 6);
   const std::string& reference = fields[0];
   const std::string& wallet_ip = fields[1];
   const std::int64_t amount = ParseAmount(fields[2]);
   const std::string& merchant_account = fields[3];
   const std::string& gateway_block = fields[4];
+  // "1" when the wallet sent its order again: it has not heard the outcome.
+  const bool retell = fields[5] == "1";
   if (reference.empty() || reference.size() > kMaxReference) {
     throw EPeerFrame("The order reference is empty or too long");
   }
@@ -127,8 +130,9 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
       Log("order " + reference + " is already being paid; repeated request ignored");
       return;
     }
-    Log("order " + reference + " was settled before; repeating its outcome");
-    Announce(reference);
+    Log("order " + reference + " was settled before; repeating its outcome" +
+        (retell ? " to the merchant and the wallet" : " to the merchant"));
+    Announce(reference, retell);
     return;
   }
 

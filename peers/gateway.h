@@ -54,8 +54,8 @@ class Gateway final : public PeerBase {
   void OnDebitResult(const std::string& frame, const std::string& ip, int port);
   void BankSilent(const std::string& reference);
   void Settle(const std::string& reference, Outcome outcome, const std::string& detail);
-  // Tells the wallet (10 or 25) and the merchant (A1) the settled outcome.
-  void Announce(const std::string& reference);
+  // Tells the merchant (A1) and, with tell_wallet, the wallet (10 or 25) the settled outcome.
+  void Announce(const std::string& reference, bool tell_wallet);
   Authorization& Remember(const std::string& reference);
 
   std::string bank_ip_;

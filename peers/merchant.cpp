@@ -14,7 +14,9 @@ constexpr std::size_t kMaxOrders = 4096;
 constexpr char kOrderRefusedPrefix[] = "*** Objedn\xE1vka byla odm\xEDtnuta: ";
 constexpr char kNotDispatchedPrefix[] = "*** Zbo\x9E\xED nebylo odesl\xE1no: ";
 // "platební brána neodpovídá"
-constexpr char kGatewaySilentReason[] = "platebn\xED br\xE1na neodpov\xED" "d\xE1";
+constexpr char kGatewaySilentReason[] =
+    "platebn\xED br\xE1na neodpov\xED"
+    "d\xE1";
 // "blok pro platební bránu je příliš dlouhý"
 constexpr char kGatewayBlockTooLong[] =
     "blok pro platebn\xED br\xE1nu je p\xF8\xEDli\x9A dlouh\xFD";
@@ -48,7 +50,7 @@ Merchant::Merchant(const std::string& bind_address, const std::string& gateway_h
             if (it == orders_.end()) return;
             Log("no answer from the payment gateway about order " + reference + "; try " +
                 std::to_string(try_number));
-            SendFrame(gateway_ip_, kGatewayPort, it->second.request);
+            AskGateway(reference);
           },
           [this](const std::string& reference) { GatewaySilent(reference); }) {}
 
@@ -92,7 +94,8 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
     // twice), then the report follows.
     Log("order " + reference + " repeated after it was settled; asking the gateway to repeat " +
         "the outcome");
-    SendFrame(gateway_ip_, kGatewayPort, known->second.request);
+    known->second.retelling = true;
+    AskGateway(reference);
     retrier_.Sent(reference);
     return;
   }
@@ -115,9 +118,9 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   }
   // The request carries the gateway block as hexadecimal text, twice its size: a block too
   // long for that is refused before the order is taken.
-  const std::string request = BuildPlainFrame(
-      PackFields({reference, ip, std::to_string(order.total), kMerchantAccount, gateway_block}),
-      kMsgAuthorizationRequest);
+  std::vector<std::string> request_fields = {
+      reference, ip, std::to_string(order.total), kMerchantAccount, gateway_block, ""};
+  const std::string request = BuildPlainFrame(PackFields(request_fields), kMsgAuthorizationRequest);
   if (request.size() > kMaxFrameSize) {
     SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
                        std::string(kOrderRefusedPrefix) + kGatewayBlockTooLong);
@@ -138,10 +141,17 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   record.wallet_ip = ip;
   record.total = order.total;
   record.keys = *wallet;
-  record.request = request;
+  record.request_fields = std::move(request_fields);
   order_age_.push_back(reference);
   SendFrame(gateway_ip_, kGatewayPort, request);
   retrier_.Sent(reference);
+}
+
+void Merchant::AskGateway(const std::string& reference) {
+  OrderRecord& record = orders_.at(reference);
+  record.request_fields.back() = record.retelling ? "1" : "";
+  SendFrame(gateway_ip_, kGatewayPort,
+            BuildPlainFrame(PackFields(record.request_fields), kMsgAuthorizationRequest));
 }
 
 void Merchant::GatewaySilent(const std::string& reference) {
@@ -180,8 +190,12 @@ void Merchant::OnAuthorizationResult(const std::string& frame, const std::string
   retrier_.Answered(reference);
   OrderRecord& order = it->second;
   if (order.settled && !order.gave_up) {
-    // The answer to a repeat (or a duplicate): the report the wallet got the first time.
-    Report(reference);
+    // The answer to a repeat of the order: the report the wallet got the first time. A
+    // duplicate answer, or the answer to a retry, changes nothing.
+    if (order.retelling) {
+      order.retelling = false;
+      Report(reference);
+    }
     return;
   }
   if (order.gave_up) {

@@ -47,6 +47,7 @@ class Merchant final : public PeerBase {
   void OnAuthorizationResult(const std::string& frame, const std::string& ip, int port);
   void GatewaySilent(const std::string& reference);
   void Report(const std::string& reference);
+  void AskGateway(const std::string& reference);
 
   struct OrderRecord {
     std::string wallet_ip;
@@ -54,7 +55,10 @@ class Merchant final : public PeerBase {
     // The wallet's keys as they were when it ordered: a later 99 or 89 from that address (a
     // new exchange, or a forged one) does not keep the wallet from hearing about this order.
     WalletKeys keys;
-    std::string request;  // the authorization request, sent again on each try
+    std::vector<std::string> request_fields;  // of the authorization request
+    // The wallet sent the settled order again: the gateway is asked to tell it the outcome
+    // again, and the report follows the gateway's answer.
+    bool retelling = false;
     bool settled = false;
     bool gave_up = false;  // settled because the gateway never answered
     std::string report;    // the text of 23 once settled

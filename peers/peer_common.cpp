@@ -252,9 +252,11 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
       wallets_.erase(wallets_.begin());
     }
     WalletKeys& wallet = wallets_[from_ip];
-    wallet.public_key = std::move(key);
-    SecureWipe(wallet.session_key);
-    OnNewExchange(from_ip);
+    if (wallet.public_key != key || RepeatedKeyStartsNewExchange()) {
+      wallet.public_key = std::move(key);
+      SecureWipe(wallet.session_key);
+      OnNewExchange(from_ip);
+    }
     Log("stored the wallet's public key; answering with " + std::to_string(key_message_));
     SendFrame(from_ip, kWalletPort, BuildPlainFrame(keys_.public_key, key_message_));
     return;

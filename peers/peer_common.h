@@ -140,6 +140,11 @@ class PeerBase {
   // A wallet announced its key (message 99): a new exchange starts, so what the peer learned
   // in that wallet's earlier exchange is forgotten.
   virtual void OnNewExchange(const std::string& /*wallet_ip*/) {}
+  // Whether a 99 that repeats the key already stored for its address starts a new exchange
+  // too. The gateway and the merchant keep the session key then: a repeated or replayed 99
+  // arriving between a wallet's 89 and its order must not make them drop the order. Any 99
+  // with another key starts a new exchange everywhere.
+  virtual bool RepeatedKeyStartsNewExchange() const { return false; }
 
   void Log(const std::string& utf8_line) const;
   // Logs a Windows-1250 text, prefixed by a UTF-8 label.
