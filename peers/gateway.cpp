@@ -75,12 +75,11 @@ Gateway::Authorization& Gateway::Remember(const std::string& reference) {
   return orders_[reference];
 }
 
-void Gateway::Announce(const std::string& reference, bool tell_wallet) {
+void Gateway::Announce(const std::string& reference, const std::string& wallet_ip) {
   const Authorization& order = orders_.at(reference);
   const bool paid = order.outcome == Outcome::kPaid;
-  if (tell_wallet) {
-    SendSecureToWallet(order.wallet_ip, order.keys,
-                       paid ? kMsgPaymentConfirmed : kMsgGatewayRefusal,
+  if (!wallet_ip.empty()) {
+    SendSecureToWallet(wallet_ip, order.keys, paid ? kMsgPaymentConfirmed : kMsgGatewayRefusal,
                        paid ? order.detail : kRefusedPrefix + StripRefusalMark(order.detail));
   }
   SendFrame(order.merchant_ip, order.merchant_port,
@@ -96,7 +95,7 @@ void Gateway::Settle(const std::string& reference, Outcome outcome, const std::s
   Authorization& order = orders_.at(reference);
   order.outcome = outcome;
   order.detail = detail;
-  Announce(reference, true);
+  Announce(reference, order.wallet_ip);
 }
 
 void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string& ip, int port) {
@@ -111,8 +110,8 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
   const std::int64_t amount = ParseAmount(fields[2]);
   const std::string& merchant_account = fields[3];
   const std::string& gateway_block = fields[4];
-  // "1" when the wallet sent its order again: it has not heard the outcome.
-  const bool retell = fields[5] == "1";
+  // The address that sent the order again, when one did: it has not heard the outcome.
+  const std::string& retell_to = fields[5];
   if (reference.empty() || reference.size() > kMaxReference) {
     throw EPeerFrame("The order reference is empty or too long");
   }
@@ -130,9 +129,9 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
       Log("order " + reference + " is already being paid; repeated request ignored");
       return;
     }
-    Log("order " + reference + " was settled before; repeating its outcome" +
-        (retell ? " to the merchant and the wallet" : " to the merchant"));
-    Announce(reference, retell);
+    Log("order " + reference + " was settled before; repeating its outcome to the merchant" +
+        (retell_to.empty() ? "" : " and the wallet at " + retell_to));
+    Announce(reference, retell_to);
     return;
   }
 
@@ -148,6 +147,11 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
   } catch (const Exception& e) {
     LogText("the gateway block does not open: ", e.Message());
     digest = std::string("*** ") + kBadBlockReason;
+  }
+  if (digest.compare(0, 3, "***") == 0 && wallet->carried_over) {
+    Log("the gateway block does not open with the session key of the wallet's last exchange; "
+        "waiting for its new one (the merchant asks again)");
+    return;
   }
   Authorization& order = Remember(reference);
   order.wallet_ip = wallet_ip;

@@ -54,8 +54,9 @@ class Gateway final : public PeerBase {
   void OnDebitResult(const std::string& frame, const std::string& ip, int port);
   void BankSilent(const std::string& reference);
   void Settle(const std::string& reference, Outcome outcome, const std::string& detail);
-  // Tells the merchant (A1) and, with tell_wallet, the wallet (10 or 25) the settled outcome.
-  void Announce(const std::string& reference, bool tell_wallet);
+  // Tells the merchant (A1) and, unless wallet_ip is empty, the wallet there (10 or 25) the
+  // settled outcome, sealed with the keys the order came with.
+  void Announce(const std::string& reference, const std::string& wallet_ip);
   Authorization& Remember(const std::string& reference);
 
   std::string bank_ip_;

@@ -65,9 +65,8 @@ RetryPolicy Merchant::AuthorizationRetry() {
   return policy;
 }
 
-std::string Merchant::OrderReference(const std::string& wallet_ip, const std::string& frame) {
-  return THash::HashString(THash_SHA1::StaticClass(), wallet_ip + ' ' + frame, nullptr, kFormatHex)
-      .substr(0, 16);
+std::string Merchant::OrderReference(const std::string& frame) {
+  return THash::HashString(THash_SHA1::StaticClass(), frame, nullptr, kFormatHex).substr(0, 16);
 }
 
 bool Merchant::Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) {
@@ -83,7 +82,9 @@ bool Merchant::Handle(int id, const std::string& frame, const std::string& from_
 }
 
 void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
-  const std::string reference = OrderReference(ip, frame);
+  // The same frame is the same order, from whatever address it comes: a replay of a wallet's
+  // key messages and order from elsewhere cannot make a second payment.
+  const std::string reference = OrderReference(frame);
   if (const auto known = orders_.find(reference); known != orders_.end()) {
     if (!known->second.settled || retrier_.Waiting(reference)) {
       Log("order " + reference + " repeated while the gateway is being asked; nothing to do");
@@ -95,6 +96,7 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
     Log("order " + reference + " repeated after it was settled; asking the gateway to repeat " +
         "the outcome");
     known->second.retelling = true;
+    known->second.retell_to = ip;
     AskGateway(reference);
     retrier_.Sent(reference);
     return;
@@ -106,6 +108,12 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   const std::string merchant_block = TakeBlock(frame, pos);
 
   const std::string order_text = OpenFromWallet(std::string("4F") + merchant_block, *wallet);
+  if (order_text.compare(0, 3, "***") == 0 && wallet->carried_over) {
+    // Most likely sealed with this exchange's key, whose 89 has not arrived yet; the wallet
+    // could not read a refusal sealed with the old one either.
+    Log("the order does not open with the session key of the wallet's last exchange; ignored");
+    return;
+  }
   if (order_text.compare(0, 3, "***") == 0) {
     SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
                        kOrderRefusedPrefix + StripRefusalMark(order_text));
@@ -149,7 +157,7 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
 
 void Merchant::AskGateway(const std::string& reference) {
   OrderRecord& record = orders_.at(reference);
-  record.request_fields.back() = record.retelling ? "1" : "";
+  record.request_fields.back() = record.retelling ? record.retell_to : "";
   SendFrame(gateway_ip_, kGatewayPort,
             BuildPlainFrame(PackFields(record.request_fields), kMsgAuthorizationRequest));
 }
@@ -194,7 +202,7 @@ void Merchant::OnAuthorizationResult(const std::string& frame, const std::string
     // duplicate answer, or the answer to a retry, changes nothing.
     if (order.retelling) {
       order.retelling = false;
-      Report(reference);
+      SendSecureToWallet(order.retell_to, order.keys, kMsgMerchantReport, order.report);
     }
     return;
   }

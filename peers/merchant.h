@@ -2,8 +2,8 @@
 // its block of the dual message 79 (the order), passes the gateway block and the order total
 // to the payment gateway, and sends the wallet the final report 23.
 //
-// An order's reference is derived from its content (the wallet's address and the whole 79), so
-// the same 79 received twice is the same order: it is never passed on as a second payment, and
+// An order's reference is derived from its content (the whole 79), so the same 79 received
+// twice, from anywhere, is the same order: it is never passed on as a second payment, and
 // a repeat of a settled order has the gateway tell the wallet its outcome again. The request to
 // the gateway is retried on a timer until answered; when the gateway never answers, the wallet
 // gets a refusal in 23.
@@ -32,9 +32,9 @@ class Merchant final : public PeerBase {
   Merchant(const std::string& bind_address, const std::string& gateway_host, LogSink log,
            PeerSeam seam = {});
 
-  // The reference of the order a 79 from wallet_ip carries: 16 upper-case hexadecimal digits
-  // of the SHA-1 digest of the address and the whole frame.
-  static std::string OrderReference(const std::string& wallet_ip, const std::string& frame);
+  // The reference of the order a 79 carries: 16 upper-case hexadecimal digits of the SHA-1
+  // digest of the whole frame.
+  static std::string OrderReference(const std::string& frame);
 
   // Tries of an authorization request, and their spacing.
   static RetryPolicy AuthorizationRetry();
@@ -59,6 +59,7 @@ class Merchant final : public PeerBase {
     // The wallet sent the settled order again: the gateway is asked to tell it the outcome
     // again, and the report follows the gateway's answer.
     bool retelling = false;
+    std::string retell_to;  // the address that sent the order again
     bool settled = false;
     bool gave_up = false;  // settled because the gateway never answered
     std::string report;    // the text of 23 once settled

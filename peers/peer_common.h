@@ -100,6 +100,10 @@ LogSink StderrLog();
 struct WalletKeys {
   std::string public_key;
   std::string session_key;
+  // The session key came in the wallet's previous exchange: the wallet announced the same key
+  // again (99) and has not sent this exchange's 89 yet. A block that does not open with it may
+  // well open with the 89 still on its way, so it is not refused.
+  bool carried_over = false;
   ~WalletKeys();
 };
 

@@ -112,8 +112,10 @@ class ScriptedWallet {
              const std::string* gateway_block_key = nullptr) {
     gateway_session = GenerateSessionKey(24);
     merchant_session = GenerateSessionKey(24);
-    Send(kGatewayPort, BuildKeyFrame(gateway_session, gateway_key, 89));
-    Send(kMerchantPort, BuildKeyFrame(merchant_session, merchant_key, 89));
+    last_keys = {BuildKeyFrame(gateway_session, gateway_key, 89),
+                 BuildKeyFrame(merchant_session, merchant_key, 89)};
+    Send(kGatewayPort, last_keys[0]);
+    Send(kMerchantPort, last_keys[1]);
     const std::string first = BuildSecureBlock(
         digest, gateway_session, gateway_block_key ? *gateway_block_key : gateway_key);
     const std::string second = BuildSecureBlock(order, merchant_session, merchant_key);
@@ -121,6 +123,7 @@ class ScriptedWallet {
     Send(kMerchantPort, last_order);
   }
   std::string last_order;
+  std::vector<std::string> last_keys;  // the 89s to the gateway and the merchant
 };
 
 class PeersExchange : public ::testing::Test {
@@ -326,6 +329,24 @@ TEST_F(PeersExchange, TheSameOrderTwiceIsPaidOnceAndItsOutcomeToldAgain) {
   wallet.Send(kMerchantPort, wallet.last_order);
   wallet.Send(kMerchantPort, wallet.last_order);
   EXPECT_EQ(wallet.AwaitSecure(10, wallet.gateway_session), "320");
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+  EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
+}
+
+TEST_F(PeersExchange, AReplayOfAWalletsWholeOrderFromElsewhereIsNoSecondPayment) {
+  const auto [paid, report] = Purchase();
+  ASSERT_EQ(paid, "320");
+  // Someone who saw the datagrams plays the wallet's part again from another address: its key,
+  // its session keys and its order. Each is genuine; the order must not be paid again.
+  RawUdp replayer;
+  replayer.SendTo(kGatewayPort, BuildPlainFrame(kWalletPublicKey, 99));
+  replayer.SendTo(kMerchantPort, BuildPlainFrame(kWalletPublicKey, 99));
+  ProcessEventsFor(50);
+  replayer.SendTo(kGatewayPort, wallet.last_keys[0]);
+  replayer.SendTo(kMerchantPort, wallet.last_keys[1]);
+  ProcessEventsFor(50);
+  replayer.SendTo(kMerchantPort, wallet.last_order);
+  ProcessEventsFor(300);
   EXPECT_EQ(Demo().balance, 10000 - 320);
   EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
 }
