@@ -93,6 +93,8 @@ struct Options {
   int timeout_s = 120;
   std::string peers_program;
   std::string work_dir;
+  // Debits the first sealed order a second time before the check: the check must see it.
+  bool plant_double_debit = false;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -100,7 +102,8 @@ struct Options {
                "pelvane-load: %s\n"
                "Usage: pelvane-load --peers PELVANE-PEERS [--wallets N] [--orders N]\n"
                "         [--loss PERCENT] [--duplicate PERCENT] [--reorder PERCENT]\n"
-               "         [--delay-ms N] [--forge PER-SECOND] [--timeout SECONDS] [--dir DIR]\n",
+               "         [--delay-ms N] [--forge PER-SECOND] [--timeout SECONDS] [--dir DIR]\n"
+               "         [--plant-double-debit]\n",
                problem.c_str());
   std::exit(2);
 }
@@ -132,6 +135,10 @@ Options ParseOptions(const QStringList& arguments) {
   Options o;
   for (int i = 1; i < arguments.size(); ++i) {
     const std::string name = arguments[i].toStdString();
+    if (name == "--plant-double-debit") {
+      o.plant_double_debit = true;
+      continue;
+    }
     if (i + 1 >= arguments.size()) Usage(name + " needs a value");
     const std::string value = arguments[++i].toStdString();
     if (name == "--wallets") {
@@ -769,6 +776,15 @@ int Harness::Run() {
 
 int Harness::Report() {
   peers::BankDatabase db(db_path_);
+  if (o_.plant_double_debit && !orders_.empty()) {
+    for (const auto& w : wallets_) {
+      if (w->customer.account_id == orders_.front().account_id) {
+        db.Debit(w->customer.digest, orders_.front().total, "planted", "PLANTED");
+      }
+    }
+    std::printf("planted a second debit of %lld for %s\n",
+                static_cast<long long>(orders_.front().total), orders_.front().wallet.c_str());
+  }
   std::vector<LedgerPayment> payments;
   for (const peers::Account& account : db.ListAccounts()) {
     if (balances_.count(account.id) != 0) balances_[account.id].after = account.balance;
