@@ -344,8 +344,9 @@ void WalletSession::ProcessMessage(std::string_view frame) {
 }
 
 void WalletSession::Message98(std::string_view frame) {
+  std::string key = TakePeerKey(frame);
   if (OrderAlreadySent()) return;
-  keys_.FBankPublicKey = TakePeerKey(frame);
+  keys_.FBankPublicKey = std::move(key);
   Log(kBankKeyTitle);
   Log(kIndent + Hex(keys_.FBankPublicKey));
   SetSecret(keys_.FBankSessionKey, GenerateSessionKey(kSessionKeyLength));
@@ -417,16 +418,18 @@ void WalletSession::Message76(std::string_view frame) {
 }
 
 void WalletSession::Message95(std::string_view frame) {
+  std::string key = TakePeerKey(frame);
   if (OrderAlreadySent()) return;
-  keys_.FGatewayPublicKey = TakePeerKey(frame);
+  keys_.FGatewayPublicKey = std::move(key);
   Log(kGatewayKeyTitle);
   Log(kIndent + Hex(keys_.FGatewayPublicKey));
   transport_.SendPlain(MerchantHost, kMerchantPort, keys_.FOwnPublicKey, kMsgPublicKey);
 }
 
 void WalletSession::Message96(std::string_view frame) {
+  std::string key = TakePeerKey(frame);
   if (OrderAlreadySent()) return;
-  keys_.FMerchantPublicKey = TakePeerKey(frame);
+  keys_.FMerchantPublicKey = std::move(key);
   Log(kMerchantKeyTitle);
   Log(kIndent + Hex(keys_.FMerchantPublicKey));
   // Without a purchase there is no order to send; the peers get nothing rather than keys for
