@@ -125,10 +125,13 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
     return;
   }
   // The request carries the gateway block as hexadecimal text, twice its size: a block too
-  // long for that is refused before the order is taken.
+  // long for that, with room for the longest address to tell again, is refused before the
+  // order is taken.
   std::vector<std::string> request_fields = {
-      reference, ip, std::to_string(order.total), kMerchantAccount, gateway_block, ""};
+      reference,        ip, std::to_string(order.total), kMerchantAccount, gateway_block,
+      "255.255.255.255"};
   const std::string request = BuildPlainFrame(PackFields(request_fields), kMsgAuthorizationRequest);
+  request_fields.back().clear();
   if (request.size() > kMaxFrameSize) {
     SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
                        std::string(kOrderRefusedPrefix) + kGatewayBlockTooLong);
