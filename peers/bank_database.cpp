@@ -162,8 +162,13 @@ BankDatabase::BankDatabase(const std::string& path) {
     throw EBankDatabase("Cannot open the bank database " + path + ": " + message);
   }
   try {
-    sqlite3_busy_timeout(db_, 5000);
+    // The peers answer everyone from one thread: a database another program holds locked must
+    // not stall them for long. A debit that cannot get the lock is refused with the reason.
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     Exec("PRAGMA foreign_keys = ON");
+    // One write of the log per payment instead of a rollback journal's several: each debit is
+    // still on disk before it is answered.
+    Exec("PRAGMA journal_mode = WAL");
     CreateSchema();
     NarrowToOwner(path);
   } catch (...) {
@@ -257,7 +262,8 @@ std::vector<Payment> BankDatabase::Payments(std::int64_t account_id) {
 }
 
 DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
-                                const std::string& merchant, const std::string& reference) {
+                                const std::string& merchant, const std::string& reference,
+                                bool expired) {
   DebitResult result;
   Transaction tx(db_);
   const std::optional<Account> account = FindByDigest(digest);
@@ -276,6 +282,10 @@ DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
     }
     result.payment = std::move(payment);
     result.repeated = true;
+    return result;
+  }
+  if (expired) {
+    result.refusal = DebitRefusal::kExpired;
     return result;
   }
   if (amount <= 0 || amount > kMaxAmount) {

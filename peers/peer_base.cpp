@@ -134,9 +134,14 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
   if (id == kMsgWalletKey) {
     std::string key = PublicKeyOfKeyMessage(datagram);
     WalletKeys& wallet = RememberWallet(from_ip);
-    wallet.public_key = std::move(key);
-    wallet.session_key.Wipe();
-    OnNewExchange(from_ip);
+    if (wallet.public_key != key || RepeatedKeyStartsNewExchange()) {
+      wallet.public_key = std::move(key);
+      wallet.session_key.Wipe();
+      wallet.carried_over = false;
+      OnNewExchange(from_ip);
+    } else {
+      wallet.carried_over = !wallet.session_key.empty();
+    }
     Log("stored the wallet's public key; answering with " + std::to_string(key_message_));
     SendFrame(from_ip, kWalletPort, BuildPlainFrame(keys_.public_key, key_message_));
     return;
@@ -156,6 +161,7 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
       return;
     }
     wallet->session_key.assign(*session_key);
+    wallet->carried_over = false;
     Log("stored the wallet's session key");
     return;
   }
