@@ -31,6 +31,8 @@
 // would. The fuzzer must find the double debit that follows.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -119,6 +121,28 @@ bool Hostile(const Datagram& d) {
   return IsWallet(d.from_ip, d.from_port) || IsWallet(d.to_ip, d.to_port);
 }
 
+bool Tracing() {
+  static const bool trace = std::getenv("PELVANE_FUZZ_TRACE") != nullptr;
+  return trace;
+}
+
+// The peers' log on standard error while tracing (PELVANE_FUZZ_TRACE set: to look at one input).
+peers::LogSink PeerLog() {
+  return Tracing() ? peers::StderrLog() : peers::LogSink();
+}
+
+// The fields of a plain peer-to-peer frame, however many it has.
+std::vector<std::string> FieldsOf(const std::string& frame) {
+  const std::string body = GetMessageBody(frame);
+  for (std::size_t count = 1; count <= 12; ++count) {
+    try {
+      return UnpackFields(body, count);
+    } catch (const Exception&) {
+    }
+  }
+  return {};
+}
+
 int IdOf(std::string_view frame) {
   try {
     return MessageIdOf(frame);
@@ -133,9 +157,9 @@ class World {
       : purchase_(kPurchase),
         session_(log_, labels_, errors_, recorder_),
         db_(":memory:"),
-        bank_(db_, kBankIp, kGatewayIp, peers::LogSink(), Seam(kBankIp, kBankPort)),
-        gateway_(kGatewayIp, kBankIp, peers::LogSink(), Seam(kGatewayIp, kGatewayPort)),
-        merchant_(kMerchantIp, kGatewayIp, peers::LogSink(), Seam(kMerchantIp, kMerchantPort)) {
+        bank_(db_, kBankIp, kGatewayIp, PeerLog(), Seam(kBankIp, kBankPort)),
+        gateway_(kGatewayIp, kBankIp, PeerLog(), Seam(kGatewayIp, kGatewayPort), kMerchantIp),
+        merchant_(kMerchantIp, kGatewayIp, PeerLog(), Seam(kMerchantIp, kMerchantPort)) {
     demo_ = db_.FindByDigest(ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber,
                                                    kDemoPassword))
                 ->id;
@@ -153,6 +177,10 @@ class World {
       if (!debit_requests_seen_.insert(d.bytes).second) Renumber(d.bytes);
     }
 #endif
+    if (Tracing()) {
+      std::fprintf(stderr, "%s:%d -> %s:%d  %d (%zu bytes)\n", d.from_ip.c_str(), d.from_port,
+                   d.to_ip.c_str(), d.to_port, IdOf(d.bytes), d.bytes.size());
+    }
     delivered_.push_back(d);
     if (IsWallet(d.to_ip, d.to_port)) {
       session_.DataReceived(d.bytes, d.from_ip);  // never throws
@@ -160,8 +188,9 @@ class World {
     } else if (PeerBase* peer = PeerAt(d.to_ip, d.to_port)) {
       try {
         peer->OnDatagram(d.bytes, d.from_ip, d.from_port);
-      } catch (const Exception&) {
+      } catch (const Exception& e) {
         // The peer's socket logs it and goes on.
+        if (Tracing()) std::fprintf(stderr, "  failed: %s\n", e.what());
       }
     }
     Check();
@@ -183,7 +212,8 @@ class World {
       Datagram d{ip, port, host, to_port, bytes};
       if (IdOf(bytes) == kMsgAuthorizationRequest && ip == kMerchantIp) {
         // The merchant asks the gateway to pay an order: the order's reference and amount.
-        const std::vector<std::string> fields = UnpackFields(GetMessageBody(bytes), 5);
+        const std::vector<std::string> fields = FieldsOf(bytes);
+        FUZZ_CHECK(fields.size() >= 3);
         orders_.insert(fields[0] + "/" + fields[2]);
       }
       in_flight_.push_back(std::move(d));
@@ -209,9 +239,8 @@ class World {
 #ifdef PELVANE_PLANT_DOUBLE_ORDER
   static void Renumber(std::string& frame) {
     // The reference is the first field of the body: its first character changes.
-    std::string body = GetMessageBody(frame);
-    std::vector<std::string> fields = UnpackFields(body, 4);
-    if (fields[0].empty()) return;
+    std::vector<std::string> fields = FieldsOf(frame);
+    if (fields.empty() || fields[0].empty()) return;
     fields[0][0] = fields[0][0] == 'Z' ? 'Y' : 'Z';
     frame = BuildPlainFrame(PackFields(fields), kMsgDebitRequest);
   }

@@ -343,9 +343,9 @@ TEST_F(PurchaseStepsTest, AfterTheOrderHasGoneNoMessageSealsASecondOne) {
   RunToMerchantKey();
   ASSERT_EQ(recorder_.frames.size(), 9u);
   ASSERT_TRUE(session_.OrderSent());
-  const std::string gateway_session = session_.Keys().FGatewaySessionKey;
-  const std::string merchant_session = session_.Keys().FMerchantSessionKey;
-  const std::string bank_session = session_.Keys().FBankSessionKey;
+  const std::string gateway_session = session_.Keys().FGatewaySessionKey.str();
+  const std::string merchant_session = session_.Keys().FMerchantSessionKey.str();
+  const std::string bank_session = session_.Keys().FBankSessionKey.str();
   const std::vector<std::string> strays = {
       BuildPlainFrame(PeerKeys(kMerchantRole).public_key, 96),
       BuildPlainFrame(PeerKeys(kGatewayRole).public_key, 95),
