@@ -18,8 +18,11 @@
 // source. This harness supplies SecureRandomBytes itself (a fixed stream, restarted for every
 // input), so that a run is reproducible and the recorded frames are those a run sends.
 //
-// Input: a sequence of steps, one byte each (bits 0-2 the operation, bits 3-7 an index), some
-// followed by two bytes (a position and a value) for damage:
+// Input: byte 0 sets standing rules of the network for the run: bit 0 delivers every datagram
+// between the peers twice, bit 1 every datagram to or from the wallet twice, bit 2 delivers
+// what is left in flight at the end newest first. Then a sequence of steps, one byte each
+// (bits 0-2 the operation, bits 3-7 an index), some followed by two bytes (a position and a
+// value) for damage:
 //   0 deliver the oldest datagram in flight        4 inject recorded frame [index]
 //   1 deliver the datagram in flight [index]       5 deliver [index] damaged (pos, xor)
 //   2 deliver a copy of [index], keeping it        6 inject recorded frame [index] damaged
@@ -196,11 +199,30 @@ class World {
     Check();
   }
 
-  void DeliverAll(std::size_t limit) {
+  // Standing rules: datagrams delivered twice (between the peers, or to and from the wallet).
+  void SetRules(bool twice_between_peers, bool twice_with_wallet) {
+    twice_between_peers_ = twice_between_peers;
+    twice_with_wallet_ = twice_with_wallet;
+  }
+
+  // Delivers d, and once more when the rules say so.
+  void Send(Datagram d) {
+    const bool twice = Hostile(d) ? twice_with_wallet_ : twice_between_peers_;
+    if (twice) Deliver(d);
+    Deliver(std::move(d));
+  }
+
+  void DeliverAll(std::size_t limit, bool newest_first = false) {
     for (std::size_t i = 0; i < limit && !in_flight_.empty(); ++i) {
-      Datagram d = std::move(in_flight_.front());
-      in_flight_.pop_front();
-      Deliver(std::move(d));
+      Datagram d;
+      if (newest_first) {
+        d = std::move(in_flight_.back());
+        in_flight_.pop_back();
+      } else {
+        d = std::move(in_flight_.front());
+        in_flight_.pop_front();
+      }
+      Send(std::move(d));
     }
   }
 
@@ -275,6 +297,8 @@ class World {
   std::vector<Datagram> delivered_;
   std::size_t taken_ = 0;
   int orders_sent_ = 0;
+  bool twice_between_peers_ = false;
+  bool twice_with_wallet_ = false;
   std::set<std::string> orders_;  // "reference/amount" of the orders the merchant accepted
 };
 
@@ -313,6 +337,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<Datagram>& recorded = Recorded();
   std::size_t i = 0;
   auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
+  const std::uint8_t rules = next();
+  world.SetRules((rules & 1) != 0, (rules & 2) != 0);
+  const bool newest_first_at_end = (rules & 4) != 0;
   while (i < size) {
     const std::uint8_t step = next();
     const int op = step & 7;
@@ -327,7 +354,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t position = next();
         Damage(d.bytes, position, next());
       }
-      world.Deliver(std::move(d));
+      world.Send(std::move(d));
       continue;
     }
     if (flight.empty()) continue;
@@ -340,8 +367,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::uint8_t value = next();
       if (Hostile(d)) Damage(d.bytes, position, value);
     }
-    world.Deliver(std::move(d));
+    world.Send(std::move(d));
   }
-  world.DeliverAll(1000);
+  world.DeliverAll(1000, newest_first_at_end);
   return 0;
 }
