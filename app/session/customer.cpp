@@ -65,7 +65,8 @@ std::string ComputeCustomerDigest(const Identification& id) {
 
 ExchangeInputs ExchangeFor(const Identification& id, const PurchaseBuffer* purchase) {
   ExchangeInputs inputs;
-  inputs.customer_digest = ComputeCustomerDigest(id);
+  std::string digest = ComputeCustomerDigest(id);
+  inputs.customer_digest = SecretString::Take(digest);
   inputs.first_name = id.first_name;
   inputs.surname = id.surname;
   inputs.birth_number = id.birth_number;

@@ -15,8 +15,9 @@ struct ExchangeInputs {
   std::string first_name;
   std::string surname;
   std::string birth_number;
-  // Upper-case hexadecimal customer digest, 40 characters (protocol/customer_digest.h).
-  std::string customer_digest;
+  // Upper-case hexadecimal customer digest, 40 characters (protocol/customer_digest.h): the
+  // password in effect, so it lives in a wiping buffer.
+  SecretString customer_digest;
   std::string bank_host;
   // The purchase to pay; null when there is none (the bank is then asked for the payments
   // made). Not owned: it must stay alive while the session runs.
@@ -27,7 +28,7 @@ struct ExchangeInputs {
   ExchangeInputs(ExchangeInputs&&) = default;
   ExchangeInputs& operator=(const ExchangeInputs&) = default;
   ExchangeInputs& operator=(ExchangeInputs&&) = default;
-  ~ExchangeInputs() { SecureWipe(customer_digest); }
+  ~ExchangeInputs() = default;
 };
 
 }  // namespace pelvane

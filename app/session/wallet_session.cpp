@@ -163,7 +163,7 @@ void WalletSession::SetSecret(SecretString& slot, std::string value) {
 
 void WalletSession::Start(ExchangeInputs inputs) {
   order_sent_ = false;
-  SecureWipe(inputs_.customer_digest);
+  inputs_.customer_digest.Wipe();
   inputs_ = std::move(inputs);
   keys_.FBankPublicKey.clear();
   if (inputs_.purchase != nullptr) {
