@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "crypto/formats/charset.h"
+#include "crypto/secure.h"
 #include "messaging/frames.h"
 #include "peers/peer_wire.h"
 #include "protocol/messages.h"
@@ -137,7 +138,9 @@ bool Bank::Handle(int id, const std::string& frame, const std::string& from_ip, 
 }
 
 void Bank::OnCustomerDigest(const std::string& frame, const std::string& ip, WalletKeys& wallet) {
-  const std::string digest = OpenFromWallet(frame, wallet);
+  // The digest is the password in effect: its buffer is wiped when the step ends.
+  const WipedString opened(OpenFromWallet(frame, wallet));
+  const std::string& digest = *opened;
   if (IsRefusal(digest)) {
     customers_.erase(ip);
     SendSecureToWallet(ip, wallet, kMsgBalance, digest);
@@ -158,7 +161,9 @@ void Bank::OnCustomerDigest(const std::string& frame, const std::string& ip, Wal
 
 void Bank::OnPaymentListRequest(const std::string& frame, const std::string& ip,
                                 WalletKeys& wallet) {
-  const std::string digest = OpenFromWallet(frame, wallet);
+  // The digest is the password in effect: its buffer is wiped when the step ends.
+  const WipedString opened(OpenFromWallet(frame, wallet));
+  const std::string& digest = *opened;
   if (IsRefusal(digest)) {
     SendSecureToWallet(ip, wallet, kMsgPaymentList, digest);
     return;
@@ -174,7 +179,8 @@ void Bank::OnPaymentListRequest(const std::string& frame, const std::string& ip,
 }
 
 void Bank::OnWalletRefusal(const std::string& frame, const std::string& ip, WalletKeys& wallet) {
-  const std::string text = OpenFromWallet(frame, wallet);
+  const WipedString opened(OpenFromWallet(frame, wallet));
+  const std::string& text = *opened;
   const auto customer = customers_.find(ip);
   const std::int64_t account_id = customer == customers_.end() ? 0 : customer->second;
   db_.RecordRefusal(account_id, Cp1250ToUtf8(text));
@@ -183,7 +189,8 @@ void Bank::OnWalletRefusal(const std::string& frame, const std::string& ip, Wall
 
 void Bank::OnGatewayAddressRequest(const std::string& frame, const std::string& ip,
                                    WalletKeys& wallet) {
-  const std::string text = OpenFromWallet(frame, wallet);
+  const WipedString opened(OpenFromWallet(frame, wallet));
+  const std::string& text = *opened;
   if (IsRefusal(text)) {
     SendSecureToWallet(ip, wallet, kMsgGatewayAddress, text);
   } else if (text != kGatewayAddressQuery) {

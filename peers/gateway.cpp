@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "peers/peer_wire.h"
@@ -145,7 +146,9 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
     // again.
     return;
   }
-  std::string digest;
+  // The customer digest (the password in effect) is wiped when the step ends.
+  WipedString opened;
+  std::string& digest = *opened;
   try {
     digest = OpenFromWallet(std::string("4F") + gateway_block, *wallet);
   } catch (const Exception& e) {

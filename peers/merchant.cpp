@@ -113,7 +113,8 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   const std::string gateway_block = TakeBlock(frame, pos);
   const std::string merchant_block = TakeBlock(frame, pos);
 
-  const std::string order_text = OpenFromWallet(std::string("4F") + merchant_block, *wallet);
+  const WipedString opened(OpenFromWallet(std::string("4F") + merchant_block, *wallet));
+  const std::string& order_text = *opened;
   if (IsRefusal(order_text) && wallet->carried_over) {
     // Most likely sealed with this exchange's key, whose 89 has not arrived yet; the wallet
     // could not read a refusal sealed with the old one either.

@@ -165,8 +165,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
-  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host",
-                    "merchant-host", "verbose"});
+  parsed.AllowOnly(
+      {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host", "verbose"});
   const bool verbose = parsed.Has("verbose");
   const std::string role = parsed.Value("role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
