@@ -25,6 +25,9 @@
 #include "peers/bank_database.h"
 #include "peers/gateway.h"
 #include "peers/merchant.h"
+#include "peers/shop_catalogue.h"
+#include "peers/web_shop.h"
+#include "peers/web_shop_server.h"
 
 namespace pelvane::peers {
 
@@ -34,7 +37,8 @@ constexpr char kUsage[] =
     "Usage:\n"
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
     "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
-    "                [--merchant-host ADDRESS]\n"
+    "                [--merchant-host ADDRESS] [--http ADDRESS:PORT | --no-http]\n"
+    "                [--catalogue FILE]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
     "                --birth-number NUMBER --password-file FILE --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
@@ -51,6 +55,10 @@ constexpr char kUsage[] =
     "                 (default: the bind address)\n"
     "  --merchant-host the merchant's address the gateway takes requests from (default: the\n"
     "                 bind address)\n"
+    "  --http         where the merchant's web shop listens (default 127.0.0.1:8004)\n"
+    "  --no-http      run the merchant without its web shop\n"
+    "  --catalogue    the web shop's articles, lines name;count;price with the price for\n"
+    "                 count pieces (default: the example books)\n"
     "  --help         show this help\n"
     "  --version      show the program's version\n";
 
@@ -72,6 +80,10 @@ Parsed Parse(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
+    } else if (arg == "--no-http") {
+      if (parsed.options.count("no-http") != 0)
+        throw UsageError{"The option --no-http is repeated"};
+      parsed.options["no-http"] = "";
     } else if (arg == "--version") {
       parsed.version = true;
     } else if (arg.rfind("--", 0) == 0) {
@@ -210,8 +222,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const Parsed& parsed, std::ostream& err) {
-  AllowOnly(parsed,
-            {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host"});
+  AllowOnly(parsed, {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host",
+                     "http", "no-http", "catalogue"});
   const std::string role = Option(parsed, "role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
     throw UsageError{"--role must be bank, gateway, merchant or all"};
@@ -223,6 +235,26 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   const std::string merchant_host = Option(parsed, "merchant-host", peer_default);
   if (parsed.options.count("pause-ms") != 0) {
     SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.options.at("pause-ms"), 60000)));
+  }
+  const bool shop_wanted =
+      (role == "all" || role == "merchant") && parsed.options.count("no-http") == 0;
+  if (parsed.options.count("no-http") != 0 &&
+      (parsed.options.count("http") != 0 || parsed.options.count("catalogue") != 0)) {
+    throw UsageError{"--no-http goes with neither --http nor --catalogue"};
+  }
+  std::pair<std::string, int> http_address{"127.0.0.1", 8004};
+  if (parsed.options.count("http") != 0) {
+    try {
+      http_address = ParseHttpAddress(parsed.options.at("http"));
+    } catch (const Exception& e) {
+      throw UsageError{e.Message()};
+    }
+  }
+  std::optional<ShopCatalogue> catalogue;
+  if (shop_wanted) {
+    catalogue = parsed.options.count("catalogue") != 0
+                    ? ShopCatalogue::Load(parsed.options.at("catalogue"))
+                    : ShopCatalogue::Default();
   }
   if (QCoreApplication::instance() == nullptr) {
     err << "pelvane-peers: running the peers needs an application object\n";
@@ -246,6 +278,15 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   if (role == "all" || role == "merchant") {
     merchant = std::make_unique<Merchant>(bind, gateway_host, log);
   }
+  std::unique_ptr<WebShop> shop;
+  std::unique_ptr<WebShopServer> shop_server;
+  if (shop_wanted) {
+    const std::string listen = http_address.first + ":" + std::to_string(http_address.second);
+    shop = std::make_unique<WebShop>(std::move(*catalogue), merchant_host, listen, log);
+    shop_server = std::make_unique<WebShopServer>(*shop, http_address.first, http_address.second);
+    merchant->SetObserver(shop.get());
+    log("[shop] web shop on http://" + listen + "/");
+  }
 
   if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw Exception("Cannot create the signal pipe");
@@ -259,6 +300,7 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   std::signal(SIGTERM, SIG_DFL);
   ::close(g_signal_pipe[0]);
   ::close(g_signal_pipe[1]);
+  if (merchant) merchant->SetObserver(nullptr);
   log("[peers] stopped");
   return rc;
 }
