@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""The web shop in a real browser: headless Chromium buys two articles, receives the purchase
+description file, the headless wallet pays it, and the order page shows the outcome; once paid
+and dispatched, once refused for a balance too low.
+
+Usage: web_shop_browser_test.py PEERS_BIN CLI_BIN
+Exits 77 (skipped) only when Chromium or its driver cannot start.
+"""
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SKIP = 77
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_http(url, process, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if process.poll() is not None:
+            raise SystemExit("pelvane-peers ended early with code %d" % process.returncode)
+        try:
+            urllib.request.urlopen(url, timeout=1).read()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise SystemExit("the web shop did not answer at " + url)
+
+
+def start_browser(download_dir):
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+    except ImportError as e:
+        print("SKIP: python3-selenium is missing (%s)" % e)
+        sys.exit(SKIP)
+    options = webdriver.ChromeOptions()
+    for binary in ("/usr/bin/chromium", "/usr/bin/chromium-browser"):
+        if os.path.exists(binary):
+            options.binary_location = binary
+            break
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                "--window-size=1100,900", "--no-first-run", "--disable-extensions",
+                "--disable-background-networking", "--disable-sync",
+                "--disable-component-update", "--disable-default-apps",
+                "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"):
+        options.add_argument(arg)
+    options.add_experimental_option("prefs", {
+        "download.default_directory": download_dir,
+        "download.prompt_for_download": False,
+        "safebrowsing.enabled": False,
+    })
+    driver_path = next((p for p in ("/usr/bin/chromedriver", "/usr/lib/chromium/chromedriver")
+                        if os.path.exists(p)), None)
+    try:
+        service = Service(executable_path=driver_path) if driver_path else Service()
+        driver = webdriver.Chrome(service=service, options=options)
+    except Exception as e:  # no browser, no driver, or a browser that cannot run here
+        print("SKIP: Chromium could not start: %s" % str(e).splitlines()[0] if str(e) else e)
+        sys.exit(SKIP)
+    driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": download_dir})
+    return driver
+
+
+def wait_for_download(directory, seen, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        done = [f for f in os.listdir(directory)
+                if f.endswith(".pelvane") and f not in seen]
+        if done:
+            return os.path.join(directory, done[0])
+        time.sleep(0.1)
+    raise AssertionError("no purchase file arrived in " + directory + ": " +
+                         str(os.listdir(directory)))
+
+
+def buy(driver, base, articles):
+    """Adds (article index, count) pairs to the cart in the browser and presses pay."""
+    from selenium.webdriver.common.by import By
+    for index, count in articles:
+        driver.get(base + "/")
+        field = driver.find_element(By.ID, "pocet-%d" % index)
+        field.clear()
+        field.send_keys(str(count))
+        driver.find_element(By.ID, "pridat-%d" % index).click()
+        assert driver.current_url.endswith("/kosik"), driver.current_url
+    rows = driver.find_elements(By.CSS_SELECTOR, "table.polozky tbody tr")
+    assert len(rows) == len(articles), [r.text for r in rows]
+    driver.find_element(By.ID, "zaplatit").click()
+
+
+def order_state(driver, base, number, expected, seconds=30):
+    """Opens the order page and waits until the live state shows every expected text."""
+    from selenium.webdriver.common.by import By
+    driver.get("%s/objednavka/%d" % (base, number))
+    deadline = time.time() + seconds
+    text = ""
+    while time.time() < deadline:
+        text = (driver.find_element(By.ID, "stav").text + " " +
+                driver.find_element(By.ID, "zaplaceno").text)
+        if all(e in text for e in expected):
+            return text
+        time.sleep(0.2)
+    raise AssertionError("order %d: expected %s, the page says %r" % (number, expected, text))
+
+
+def main():
+    peers_bin, cli_bin = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="pelvane-shop-")
+    downloads = os.path.join(work, "downloads")
+    os.mkdir(downloads)
+    password = os.path.join(work, "password.txt")
+    with open(password, "w") as f:
+        f.write("demo\n")
+    port = free_port()
+    base = "http://127.0.0.1:%d" % port
+    log = open(os.path.join(work, "peers.log"), "w+")
+    peers = subprocess.Popen([peers_bin, "--db", os.path.join(work, "bank.sqlite"),
+                              "--pause-ms", "0", "--http", "127.0.0.1:%d" % port],
+                             stdout=log, stderr=subprocess.STDOUT)
+    driver = None
+    try:
+        wait_for_http(base + "/", peers)
+        driver = start_browser(downloads)
+        seen = set()
+
+        def pay(file):
+            wallet = subprocess.run([cli_bin, "--password-file", password, "--pause-ms", "0",
+                                     "--timeout", "60", file],
+                                    capture_output=True, timeout=120)
+            return wallet.stdout.decode("utf-8", "replace") + wallet.stderr.decode("utf-8", "replace")
+
+        # Paid and dispatched: Babička and two bookmarks.
+        buy(driver, base, [(0, 1), (3, 2)])
+        first = wait_for_download(downloads, seen)
+        seen.add(os.path.basename(first))
+        with open(first, "rb") as f:
+            content = f.read()
+        lines = content.split(b"\r\n")
+        assert lines[5] == b"SET-SET-URL: http://127.0.0.1/objednavka/1", lines[:9]
+        assert lines[9] == "Objednávka č. 1;1;0".encode("cp1250"), lines[9:]
+        assert lines[10] == "Božena Němcová: Babička;1;289".encode("cp1250"), lines[9:]
+        out = pay(first)
+        text = order_state(driver, base, 1, ["Zboží bylo odesláno", "Zaplaceno 469"])
+        print("order 1:", text)
+        # The cart was emptied by the order.
+        driver.get(base + "/kosik")
+        assert "Košík je prázdný" in driver.page_source
+
+        # Refused: the same kind of cart, above the account's balance.
+        buy(driver, base, [(2, 25), (4, 1)])
+        second = wait_for_download(downloads, seen)
+        out = pay(second)
+        text = order_state(driver, base, 2, ["Platba byla zamítnuta"])
+        assert "Zaplaceno" not in text, text
+        print("order 2:", text)
+        # The first order is unchanged.
+        order_state(driver, base, 1, ["Zboží bylo odesláno"])
+        assert peers.poll() is None, "the peers ended"
+    except BaseException:
+        log.seek(0)
+        sys.stderr.write("--- peers' log ---\n" + log.read())
+        if "out" in locals():
+            sys.stderr.write("--- wallet ---\n" + out)
+        raise
+    finally:
+        if driver is not None:
+            driver.quit()
+        peers.terminate()
+        peers.wait(timeout=10)
+    print("OK")
+
+
+if __name__ == "__main__":
+    main()
