@@ -1,12 +1,15 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The web shop in a real browser: headless Chromium buys two articles, receives the purchase
-description file, the headless wallet pays it, and the order page shows the outcome; once paid
-and dispatched, once refused for a balance too low.
+description file, the headless wallet pays it, and the order page shows the outcome: paid and
+dispatched; unpaid when the balance is too low (the wallet itself refuses to send such an
+order, so the merchant never hears of it); refused when the bank cannot take the debit (its
+database is locked by another program), and paid when the same file is paid again.
 
 Usage: web_shop_browser_test.py PEERS_BIN CLI_BIN
 Exits 77 (skipped) only when Chromium or its driver cannot start.
 """
 import os
+import sqlite3
 import socket
 import subprocess
 import sys
@@ -157,13 +160,34 @@ def main():
         driver.get(base + "/kosik")
         assert "Košík je prázdný" in driver.page_source
 
-        # Refused: the same kind of cart, above the account's balance.
+        # Balance too low: the wallet refuses before the order leaves; nothing is paid.
         buy(driver, base, [(2, 25), (4, 1)])
         second = wait_for_download(downloads, seen)
+        seen.add(os.path.basename(second))
         out = pay(second)
-        text = order_state(driver, base, 2, ["Platba byla zamítnuta"])
+        assert "nedostatečnou hotovost" in out, out
+        text = order_state(driver, base, 2, ["Čeká na zaplacení"])
         assert "Zaplaceno" not in text, text
         print("order 2:", text)
+
+        # Refused by the bank: another program holds the database's write lock during the
+        # payment. The order page says why; paying the same file again then succeeds.
+        buy(driver, base, [(1, 1), (4, 1)])
+        third = wait_for_download(downloads, seen)
+        seen.add(os.path.basename(third))
+        lock = sqlite3.connect(os.path.join(work, "bank.sqlite"), isolation_level=None)
+        lock.execute("BEGIN IMMEDIATE")
+        try:
+            out = pay(third)
+        finally:
+            lock.execute("ROLLBACK")
+            lock.close()
+        text = order_state(driver, base, 3, ["Platba byla zamítnuta", "Databáze banky"])
+        assert "Zaplaceno" not in text, text
+        print("order 3:", text)
+        out = pay(third)
+        text = order_state(driver, base, 3, ["Zboží bylo odesláno", "Zaplaceno 398"])
+        print("order 3 again:", text)
         # The first order is unchanged.
         order_state(driver, base, 1, ["Zboží bylo odesláno"])
         assert peers.poll() is None, "the peers ended"
