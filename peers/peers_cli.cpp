@@ -283,9 +283,19 @@ int RunPeers(const Parsed& parsed, std::ostream& err) {
   if (shop_wanted) {
     const std::string listen = http_address.first + ":" + std::to_string(http_address.second);
     shop = std::make_unique<WebShop>(std::move(*catalogue), merchant_host, listen, log);
-    shop_server = std::make_unique<WebShopServer>(*shop, http_address.first, http_address.second);
-    merchant->SetObserver(shop.get());
-    log("[shop] web shop on http://" + listen + "/");
+    try {
+      shop_server = std::make_unique<WebShopServer>(*shop, http_address.first, http_address.second);
+    } catch (const Exception& e) {
+      // The shop's usual port being taken (another pelvane-peers, say) does not stop the
+      // peers; a port asked for with --http does.
+      if (parsed.options.count("http") != 0) throw;
+      log("[shop] " + e.Message() + "; running without the web shop");
+      shop.reset();
+    }
+    if (shop) {
+      merchant->SetObserver(shop.get());
+      log("[shop] web shop on http://" + listen + "/");
+    }
   }
 
   if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {

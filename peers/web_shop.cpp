@@ -341,6 +341,13 @@ ShopResponse WebShop::Handle(const ShopRequest& request) {
     if (auto refused = only(post, "POST")) return *refused;
     return Pay(request);
   }
+  if (path == "/objednavka/posledni") {
+    if (auto refused = only(get, "GET")) return *refused;
+    const std::vector<std::int64_t> remembered =
+        NumberList(CookieValue(request.cookie, "objednavky"), kRememberedOrders);
+    if (remembered.empty()) return ErrorPage(request, 404, "Zatím jste nic neobjednali.");
+    return Redirect("/objednavka/" + std::to_string(remembered.back()));
+  }
   constexpr std::string_view kOrderPath = "/objednavka/";
   if (path.rfind(kOrderPath, 0) == 0) {
     std::string_view rest = std::string_view(path).substr(kOrderPath.size());
@@ -448,8 +455,13 @@ ShopResponse WebShop::CartPage(const ShopRequest& request) {
           "<form method=\"post\" action=\"/zaplatit\" class=\"platba\">\n"
           "<button type=\"submit\" id=\"zaplatit\">Zaplatit peněženkou Pelvane</button>\n"
           "<p>Obchod vám pošle soubor s popisem nákupu (<code>.pelvane</code>); otevřete jej "
-          "peněženkou Pelvane a zaplaťte. Stav objednávky pak najdete dole pod odkazem "
-          "„Vaše objednávky“.</p>\n</form>\n";
+          "peněženkou Pelvane a zaplaťte. Stav objednávky najdete na její stránce, odkaz je "
+          "dole pod „Vaše objednávky“.</p>\n</form>\n"
+          // The file is a download, so the cart stays on screen; a moment later the browser
+          // goes on to the new order's page. An error page replaces this one, timer and all.
+          "<script>\ndocument.querySelector('form.platba').addEventListener('submit', "
+          "function () {\n  setTimeout(function () { location.href = '/objednavka/posledni'; }, "
+          "1500);\n});\n</script>\n";
     }
   }
   ShopResponse response;
@@ -651,7 +663,7 @@ WebShop::StateView WebShop::ViewOf(const WebOrder& order) {
     case State::kDispatched:
       key = order.state == State::kPaid ? "zaplaceno" : "odeslano";
       text = order.state == State::kPaid ? "Zaplaceno, zboží se chystá k odeslání."
-                                         : "Zaplaceno. Zboží bylo odesláno.";
+                                         : "Zboží bylo odesláno.";
       paid = "Zaplaceno " + Crowns(order.amount_paid) + " dne " +
              FormatTime(order.paid_at, "%d.%m.%Y v %H:%M:%S") + ".";
       break;

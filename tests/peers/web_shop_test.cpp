@@ -114,6 +114,9 @@ TEST_F(WebShopTest, HandsOutThePurchaseFileOfTheCart) {
             "e;2;180\r\n");
   // The cart is emptied, the order remembered for the footer.
   EXPECT_EQ(cookie_, "objednavky=1");
+  const ShopResponse latest = Get("/objednavka/posledni");
+  EXPECT_EQ(latest.status, 303);
+  EXPECT_EQ(latest.headers.front().second, "/objednavka/1");
   EXPECT_EQ(Get("/objednavka/1").status, 200);
   EXPECT_EQ(Get("/objednavka/1/nakup.pelvane").body, text);
 }
@@ -185,6 +188,7 @@ TEST_F(WebShopTest, BadInputGetsAClearAnswerAndRecordsNothing) {
       {"GET", "/objednavka/99999999999999999999999", "", 404},
       {"GET", "/objednavka/1/jinak", "", 404},
       {"GET", "/nic", "", 404},
+      {"GET", "/objednavka/posledni", "", 404},  // nothing ordered yet
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.method) + " " + c.path + " " + c.body);
