@@ -68,6 +68,14 @@ ShopCatalogue ShopCatalogue::Parse(std::string_view utf8_or_cp1250) {
         WholeNumber(std::string_view(line).substr(first + 1, second - first - 1));
     const std::int64_t price = WholeNumber(std::string_view(line).substr(second + 1));
     if (article.name.find_first_not_of(' ') == std::string::npos) fail("the name is empty");
+    for (const char c : article.name) {
+      if (static_cast<unsigned char>(c) < 0x20) fail("the name holds a control character");
+    }
+    try {
+      Cp1250ToUtf8(article.name);
+    } catch (const Exception&) {
+      fail("the name is neither UTF-8 nor Windows-1250 text");
+    }
     if (count < 1 || count > 999) fail("the count is not a whole number from 1 to 999");
     if (price < 1 || price > kMaxPrice) fail("the price is not a whole number of crowns above 0");
     if (price % count != 0) fail("the price does not divide into whole crowns per piece");

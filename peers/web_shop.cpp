@@ -66,9 +66,22 @@ std::string Json(std::string_view text) {
   return out + "\"";
 }
 
-// An article name or reason (Windows-1250) for a page.
+// An article name or reason (Windows-1250) for a page; the few bytes Windows-1250 leaves
+// undefined show as "?" rather than failing the page.
 std::string Utf8(std::string_view cp1250) {
-  return Cp1250ToUtf8(cp1250);
+  try {
+    return Cp1250ToUtf8(cp1250);
+  } catch (const Exception&) {
+    std::string out;
+    for (const char c : cp1250) {
+      try {
+        out += Cp1250ToUtf8(std::string_view(&c, 1));
+      } catch (const Exception&) {
+        out += '?';
+      }
+    }
+    return out;
+  }
 }
 
 // "12 345 Kč", the thousands apart by no-break spaces.
