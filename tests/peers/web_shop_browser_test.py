@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.error
 import urllib.request
 
 SKIP = 77
@@ -119,6 +120,32 @@ def order_state(driver, base, number, expected, seconds=30, reload=True):
     raise AssertionError("order %d: expected %s, the page says %r" % (number, expected, text))
 
 
+def status_of(url, data=None):
+    try:
+        return urllib.request.urlopen(url, data, timeout=5).status
+    except urllib.error.HTTPError as e:
+        return e.code
+
+
+def send_junk(port):
+    """Malformed and oversized requests: each gets an error status or a closed connection."""
+    base = "http://127.0.0.1:%d" % port
+    assert status_of(base + "/kosik/pridat", b"x" * 100000) == 413
+    assert status_of(base + "/" + "a" * 3000) == 414
+    assert status_of(base + "/kosik/pridat", b"zbozi=0&pocet=5000") == 400
+    assert status_of(base + "/kosik/pridat", b"zbozi=99&pocet=1") == 404
+    assert status_of(base + "/objednavka/999") == 404
+    for junk in (b"GARBAGE\r\n\r\n", b"GET / HTTP/1.1\r\nHost: \xff\xfe\r\n" + b"X: y\r\n" * 5000,
+                 bytes(range(256)) * 8, b"POST /zaplatit HTTP/1.1\r\nContent-Length: -5\r\n\r\n"):
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+            try:
+                s.sendall(junk)
+                s.settimeout(2)
+                s.recv(4096)
+            except OSError:
+                pass
+
+
 def main():
     peers_bin, cli_bin = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="pelvane-shop-")
@@ -136,6 +163,8 @@ def main():
     driver = None
     try:
         wait_for_http(base + "/", peers)
+        send_junk(port)
+        assert peers.poll() is None, "the peers ended"
         driver = start_browser(downloads)
         seen = set()
 
