@@ -4,6 +4,10 @@
 
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/refusal.h"
 
 namespace pelvane::peers {
 
@@ -148,7 +152,7 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
     LogText("the gateway block does not open: ", e.Message());
     digest = std::string("*** ") + kBadBlockReason;
   }
-  if (digest.compare(0, 3, "***") == 0 && wallet->carried_over) {
+  if (IsRefusal(digest) && wallet->carried_over) {
     Log("the gateway block does not open with the session key of the wallet's last exchange; "
         "waiting for its new one (the merchant asks again)");
     return;
@@ -161,7 +165,7 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
   order.merchant_ip = ip;
   order.merchant_port = port;
   order.keys = *wallet;
-  if (digest.compare(0, 3, "***") == 0) {
+  if (IsRefusal(digest)) {
     Settle(reference, Outcome::kRefused, StripRefusalMark(digest));
     return;
   }

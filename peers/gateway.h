@@ -14,7 +14,7 @@
 #include <map>
 #include <string>
 
-#include "peers/peer_common.h"
+#include "peers/peer_base.h"
 #include "peers/request_retry.h"
 
 namespace pelvane::peers {

@@ -4,6 +4,11 @@
 #include "crypto/hash/hash.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "peers/order_text.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/refusal.h"
 
 namespace pelvane::peers {
 
@@ -26,8 +31,7 @@ std::string TakeBlock(const std::string& frame, std::size_t& pos) {
   if (frame.size() < pos + 4) throw EPeerFrame("The dual message is cut short");
   const std::string_view digits = std::string_view(frame).substr(pos, 4);
   for (char c : digits) {
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!hex) throw EPeerFrame("A block length of the dual message is not hexadecimal");
+    if (!IsHexDigit(c)) throw EPeerFrame("A block length of the dual message is not hexadecimal");
   }
   const auto length = static_cast<std::size_t>(HexFieldToInt(digits));
   if (frame.size() < pos + 4 + length) throw EPeerFrame("A block of the dual message is cut short");
@@ -108,13 +112,13 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   const std::string merchant_block = TakeBlock(frame, pos);
 
   const std::string order_text = OpenFromWallet(std::string("4F") + merchant_block, *wallet);
-  if (order_text.compare(0, 3, "***") == 0 && wallet->carried_over) {
+  if (IsRefusal(order_text) && wallet->carried_over) {
     // Most likely sealed with this exchange's key, whose 89 has not arrived yet; the wallet
     // could not read a refusal sealed with the old one either.
     Log("the order does not open with the session key of the wallet's last exchange; ignored");
     return;
   }
-  if (order_text.compare(0, 3, "***") == 0) {
+  if (IsRefusal(order_text)) {
     SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
                        kOrderRefusedPrefix + StripRefusalMark(order_text));
     return;

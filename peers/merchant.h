@@ -15,7 +15,7 @@
 #include <string>
 
 #include "peers/merchant_observer.h"
-#include "peers/peer_common.h"
+#include "peers/peer_base.h"
 #include "peers/request_retry.h"
 
 namespace pelvane::peers {

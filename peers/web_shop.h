@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "peers/merchant_observer.h"
-#include "peers/peer_common.h"
+#include "peers/peer_log.h"
 #include "peers/shop_catalogue.h"
 
 namespace pelvane::peers {

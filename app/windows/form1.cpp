@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "app/session/customer.h"
 #include "app/session/error_reporter.h"
 #include "app/windows/edge_text.h"
 #include "app/windows/form2.h"
@@ -107,7 +108,7 @@ void TForm1::OpenUDPSocket1() {
 
 void TForm1::UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes,
                                     const std::string& FromIP) {
-  if (session_) session_->UDPSocket1DataReceived(sender, NumberBytes, FromIP);
+  if (session_) session_->ReceiveFrom(sender, NumberBytes, FromIP);
 }
 
 void TForm1::AppendLine(std::string_view line) {
@@ -133,7 +134,8 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-  if (session_) session_->Start();
+  // The customer the dialog accepted, and the purchase of this run.
+  if (session_) session_->Start(ExchangeFromProgramState());
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -45,17 +45,21 @@
 #include <thread>
 #include <vector>
 
-#include "app/session/customer.h"
+#include "app/session/exchange_inputs.h"
 #include "app/session/purchase_file.h"
 #include "app/session/sinks.h"
 #include "app/session/transport.h"
 #include "app/session/wallet_keys.h"
 #include "app/session/wallet_session.h"
 #include "bench/load/ledger_check.h"
+#include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
 #include "peers/bank_database.h"
 #include "peers/merchant.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
 
 namespace pelvane::load {
 namespace {
@@ -63,7 +67,7 @@ namespace {
 constexpr char kPeersAddress[] = "127.0.0.1";
 constexpr char kRelayAddress[] = "127.0.1.1";
 constexpr char kForgerAddress[] = "127.0.3.1";
-constexpr int kPeerPorts[] = {2001, 2003, 2004};
+constexpr int kPeerPorts[] = {kBankPort, kGatewayPort, kMerchantPort};
 constexpr int kMaxWallets = 250;
 constexpr std::int64_t kOpeningBalance = 1000000;
 
@@ -269,7 +273,7 @@ class Relay {
     }
     for (int i = 0; i < wallets; ++i) {
       wallet_by_address_[WalletAddress(i)] = i;
-      proxies_.push_back(Bind(ProxyAddress(i), 2000));
+      proxies_.push_back(Bind(ProxyAddress(i), kWalletPort));
       OnDatagrams(*proxies_.back(),
                   [this, i](const std::string& bytes, const std::string& ip, int from_port) {
                     FromPeer(i, bytes, ip, from_port);
@@ -314,8 +318,8 @@ class Relay {
     }
     QUdpSocket* face = faces_[from_port].get();
     const std::string to = WalletAddress(i);
-    Capture(bytes, to, 2000);
-    chaos_.Deliver([face, bytes, to] { SendFrom(*face, to, 2000, bytes); });
+    Capture(bytes, to, kWalletPort);
+    chaos_.Deliver([face, bytes, to] { SendFrom(*face, to, kWalletPort, bytes); });
   }
 
   Chaos& chaos_;
@@ -346,9 +350,9 @@ class Forger {
 
  private:
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-  std::string RandomPort() {
-    static const int ports[] = {2000, 2001, 2003, 2004};
-    return std::to_string(ports[Pick(4)]);
+  int RandomPort() {
+    static const int ports[] = {kWalletPort, kBankPort, kGatewayPort, kMerchantPort};
+    return ports[Pick(4)];
   }
 
   void Act() {
@@ -360,14 +364,15 @@ class Forger {
       const Captured& c =
           relay_.captured[static_cast<std::size_t>(Pick(static_cast<int>(relay_.captured.size())))];
       const int id = IdOf(c.bytes);
-      if (action == 1 && (id == 95 || id == 96 || id == 98)) {
-        SendFrom(from, WalletAddress(wallet), 2000, c.bytes);  // a stray key after the end
+      if (action == 1 && (id == kMsgGatewayKey || id == kMsgMerchantKey || id == kMsgBankKey)) {
+        SendFrom(from, WalletAddress(wallet), kWalletPort, c.bytes);  // a stray key
       } else {
         SendFrom(from, c.ip, c.port, c.bytes);
       }
     } else if (action == 2) {
       // The wallet's public key, to a peer, from elsewhere.
-      SendFrom(from, kPeersAddress, kPeerPorts[Pick(3)], BuildPlainFrame(kWalletPublicKey, 99));
+      SendFrom(from, kPeersAddress, kPeerPorts[Pick(3)],
+               BuildPlainFrame(kWalletPublicKey, kMsgWalletKey));
     } else if (action == 3) {
       // Requests between the peers from a stranger: a debit for a real customer, an
       // authorization for a real wallet, results for references seen.
@@ -377,23 +382,25 @@ class Forger {
         case 0:
           frame = BuildPlainFrame(peers::PackFields({"F" + std::to_string(sent), digest, "1",
                                                      "666/0100", "99999999999999"}),
-                                  0xB0);
-          SendFrom(from, kPeersAddress, 2001, frame);
+                                  peers::kMsgDebitRequest);
+          SendFrom(from, kPeersAddress, kBankPort, frame);
           break;
         case 1:
           frame =
               BuildPlainFrame(peers::PackFields({"F" + std::to_string(sent), ProxyAddress(wallet),
                                                  "1", "666/0100", "0004ABCD", ""}),
-                              0xA0);
-          SendFrom(from, kPeersAddress, 2003, frame);
+                              peers::kMsgAuthorizationRequest);
+          SendFrom(from, kPeersAddress, kGatewayPort, frame);
           break;
         case 2:
-          frame = BuildPlainFrame(peers::PackFields({"F", "REFUSED", "forged"}), 0xA1);
-          SendFrom(from, kPeersAddress, 2004, frame);
+          frame = BuildPlainFrame(peers::PackFields({"F", peers::kResultRefused, "forged"}),
+                                  peers::kMsgAuthorizationResult);
+          SendFrom(from, kPeersAddress, kMerchantPort, frame);
           break;
         default:
-          frame = BuildPlainFrame(peers::PackFields({"F", "PAID", "1"}), 0xB1);
-          SendFrom(from, kPeersAddress, 2003, frame);
+          frame = BuildPlainFrame(peers::PackFields({"F", peers::kResultPaid, "1"}),
+                                  peers::kMsgDebitResult);
+          SendFrom(from, kPeersAddress, kGatewayPort, frame);
           break;
       }
     } else {
@@ -402,9 +409,8 @@ class Forger {
       for (char& ch : junk)
         ch = static_cast<char>(Pick(256));
       if (Pick(2) == 0) junk.replace(0, 2, Pick(2) == 0 ? "4F" : "0A");
-      const std::string port = RandomPort();
-      const std::string ip = port == "2000" ? WalletAddress(wallet) : kPeersAddress;
-      SendFrom(from, ip, std::stoi(port), junk);
+      const int port = RandomPort();
+      SendFrom(from, port == kWalletPort ? WalletAddress(wallet) : kPeersAddress, port, junk);
     }
     ++sent;
   }
@@ -435,57 +441,55 @@ class CountingReporter final : public ErrorReporter {
   int reported = 0;
 };
 
-// Builds the wallet's frames as the real transport does and sends them from the wallet's own
-// socket; keeps the datagrams of the current step for re-sending.
+// One datagram the wallet sent: where to and its exact bytes.
+struct SentDatagram {
+  std::string host;
+  int port = 0;
+  std::string frame;
+};
+
+// Builds the wallet's frames with the same envelope functions as the real transport and sends
+// them from the wallet's own socket; keeps the datagrams of the current step for re-sending.
 class WalletLink final : public SessionTransport {
  public:
   explicit WalletLink(QUdpSocket& socket) : socket_(socket) {}
 
   void SendPlain(const std::string& host, int port, std::string_view data, int id) override {
-    frames_.SendPlain(host, port, data, id);
-    Flush();
+    Send(host, port, BuildPlainFrame(data, id));
   }
   void SendKey(std::string_view key, const std::string& public_key, const std::string& host,
                int port, int id) override {
-    frames_.SendKey(key, public_key, host, port, id);
-    Flush();
+    Send(host, port, BuildKeyFrame(key, public_key, id));
   }
   void SendSecure(const std::string& host, int port, std::string_view text, int id,
                   const std::string& public_key, std::string_view key) override {
-    frames_.SendSecure(host, port, text, id, public_key, key);
-    Flush();
+    Send(host, port, BuildSecureFrame(text, id, public_key, key));
   }
   void SendDual(std::string_view first, std::string_view second, const std::string& host, int id,
                 int port) override {
-    frames_.SendDual(first, second, host, id, port);
-    Flush();
+    Send(host, port, BuildDualFrame(first, second, id));
   }
   void Pause(int) override {}
 
   void BeginStep() { step.clear(); }
   void Resend() {
-    for (const RecordedFrame& f : last_step)
-      SendFrom(socket_, f.host, f.port, f.frame);
+    for (const SentDatagram& d : last_step)
+      SendFrom(socket_, d.host, d.port, d.frame);
   }
-  std::vector<RecordedFrame> step;       // sent by the step running now
-  std::vector<RecordedFrame> last_step;  // sent by the last step that sent anything
+  std::vector<SentDatagram> step;       // sent by the step running now
+  std::vector<SentDatagram> last_step;  // sent by the last step the link sends again
 
  private:
-  void Flush() {
-    for (RecordedFrame& f : frames_.frames) {
-      // As the real transport: a host that is no address fails the step (a session that has
-      // not learned the gateway's address yet must not seal an order).
-      if (QHostAddress(QString::fromStdString(f.host)).isNull()) {
-        frames_.frames.clear();
-        throw std::runtime_error("Host Lookup Canceled");
-      }
-      SendFrom(socket_, f.host, f.port, f.frame);
-      step.push_back(std::move(f));
+  void Send(const std::string& host, int port, std::string frame) {
+    // As the real transport: a host that is no address fails the step (a session that has not
+    // learned the gateway's address yet must not seal an order).
+    if (QHostAddress(QString::fromStdString(host)).isNull()) {
+      throw std::runtime_error("Host Lookup Canceled");
     }
-    frames_.frames.clear();
+    SendFrom(socket_, host, port, frame);
+    step.push_back({host, port, std::move(frame)});
   }
   QUdpSocket& socket_;
-  FrameRecorder frames_;
 };
 
 struct Customer {
@@ -505,9 +509,7 @@ struct Wallet {
   NoLabels labels;
   CountingReporter errors;
   std::unique_ptr<WalletSession> session;
-  // The process-wide inputs of this wallet's session, swapped in around every call.
-  std::unique_ptr<PurchaseBuffer> purchase;
-  std::string gateway_host;
+  std::unique_ptr<PurchaseBuffer> purchase;  // this run's, for the session's inputs
 
   int run = 0;  // runs started
   bool active = false;
@@ -619,19 +621,8 @@ void Harness::StopPeers() {
 
 template <typename Call>
 void Harness::CallSession(Wallet& w, bool from_peers, Call&& call) {
-  // The session of this build reads the customer, the peers' hosts and the purchase from
-  // process-wide globals: give it this wallet's for the length of the call.
-  CustomerFirstName = w.customer.first_name;
-  CustomerSurname = w.customer.surname;
-  CustomerBirthNumber = w.customer.birth_number;
-  CustomerDigest = w.customer.digest;
-  BankHost = kRelayAddress;
-  GatewayHost = w.gateway_host;
-  std::swap(PurchaseFile, w.purchase);
   w.link->BeginStep();
   call();
-  std::swap(PurchaseFile, w.purchase);
-  w.gateway_host = GatewayHost;
   if (!w.link->step.empty() && from_peers) {
     w.link->last_step = w.link->step;
     w.step_sent = Clock::now();
@@ -654,7 +645,6 @@ void Harness::StartRun(Wallet& w) {
   w.reported = false;
   w.merchant_refused = false;
   w.resends = 0;
-  w.gateway_host.clear();
   w.log.lines.clear();
   // Prices differ per wallet and run, so every order is its own.
   w.total = 100 + w.index * 7 + w.run;
@@ -665,7 +655,14 @@ void Harness::StartRun(Wallet& w) {
   w.session = std::make_unique<WalletSession>(w.log, w.labels, w.errors, *w.link);
   w.started = Clock::now();
   try {
-    CallSession(w, true, [&] { w.session->Start(); });
+    ExchangeInputs inputs;
+    inputs.first_name = w.customer.first_name;
+    inputs.surname = w.customer.surname;
+    inputs.birth_number = w.customer.birth_number;
+    inputs.customer_digest = w.customer.digest;
+    inputs.bank_host = kRelayAddress;
+    inputs.purchase = w.purchase.get();
+    CallSession(w, true, [&] { w.session->Start(std::move(inputs)); });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "wallet %d: start failed: %s\n", w.index, e.what());
   }
@@ -705,14 +702,14 @@ void Harness::Received(Wallet& w, const std::string& bytes, const std::string& i
     w.sealed = true;
     // The order went in this call's step (whatever set it off): that step is the one to send
     // again from now on.
-    const RecordedFrame* dual = nullptr;
-    for (const RecordedFrame& f : w.link->step)
-      if (IdOf(f.frame) == 79) dual = &f;
+    const SentDatagram* dual = nullptr;
+    for (const SentDatagram& f : w.link->step)
+      if (IdOf(f.frame) == kMsgDualOrder) dual = &f;
     if (dual != nullptr) {
       w.link->last_step = w.link->step;
       dual = nullptr;
-      for (const RecordedFrame& f : w.link->last_step)
-        if (IdOf(f.frame) == 79) dual = &f;
+      for (const SentDatagram& f : w.link->last_step)
+        if (IdOf(f.frame) == kMsgDualOrder) dual = &f;
       w.step_sent = Clock::now();
       w.resends = 0;
       ArmResend(w);
@@ -730,13 +727,14 @@ void Harness::Received(Wallet& w, const std::string& bytes, const std::string& i
   const bool first_outcome = order.told.empty();
   for (std::size_t i = before; i < w.log.lines.size(); ++i) {
     const std::string& line = w.log.lines[i];
-    if (id == 10 && line.rfind(kPaidLine, 0) == 0) {
+    if (id == kMsgPaymentConfirmed && line.rfind(kPaidLine, 0) == 0) {
       const std::string amount = line.substr(sizeof kPaidLine - 1);
       order.told.push_back("PAID " + amount.substr(0, amount.find(' ')));
-    } else if (id == 25 && line.rfind(kPaymentRefused, 0) == 0) {
+    } else if (id == kMsgGatewayRefusal && line.rfind(kPaymentRefused, 0) == 0) {
       order.told.push_back("REFUSED");
-    } else if (id == 23 && (line.rfind(kDispatched, 0) == 0 || line.rfind(kNotDispatched, 0) == 0 ||
-                            line.rfind(kOrderRefused, 0) == 0)) {
+    } else if (id == kMsgMerchantReport &&
+               (line.rfind(kDispatched, 0) == 0 || line.rfind(kNotDispatched, 0) == 0 ||
+                line.rfind(kOrderRefused, 0) == 0)) {
       w.reported = true;
       w.merchant_refused = line.rfind(kDispatched, 0) != 0;
     }
@@ -766,7 +764,7 @@ int Harness::Run() {
   forger_ = std::make_unique<Forger>(o_.forge_rate, o_.wallets, *relay_, chaos_.Rng(), digests);
   for (auto& owned : wallets_) {
     Wallet& w = *owned;
-    w.socket = Bind(WalletAddress(w.index), 2000);
+    w.socket = Bind(WalletAddress(w.index), kWalletPort);
     w.link = std::make_unique<WalletLink>(*w.socket);
     OnDatagrams(*w.socket, [this, &w](const std::string& bytes, const std::string& ip, int) {
       Received(w, bytes, ip);
