@@ -23,13 +23,13 @@ namespace {
 // main window as wallet-main.png and ends the program. Used to render the documentation's
 // pictures; without the variable nothing here runs.
 void ScheduleScreenshots(pelvane::WalletWindows& windows, const QString& directory) {
-  QTimer::singleShot(700, &windows.Form2(), [&windows, directory] {
-    if (!windows.Form2().grab().save(QDir(directory).filePath("wallet-dialog.png"))) {
+  QTimer::singleShot(700, &windows.dialog(), [&windows, directory] {
+    if (!windows.dialog().grab().save(QDir(directory).filePath("wallet-dialog.png"))) {
       std::fprintf(stderr, "pelvane: cannot save wallet-dialog.png\n");
     }
-    windows.Form2().BitBtn1->click();
-    QTimer::singleShot(1500, &windows.Form1(), [&windows, directory] {
-      if (!windows.Form1().grab().save(QDir(directory).filePath("wallet-main.png"))) {
+    windows.dialog().okButton->click();
+    QTimer::singleShot(1500, &windows.mainWindow(), [&windows, directory] {
+      if (!windows.mainWindow().grab().save(QDir(directory).filePath("wallet-main.png"))) {
         std::fprintf(stderr, "pelvane: cannot save wallet-main.png\n");
       }
       QCoreApplication::quit();

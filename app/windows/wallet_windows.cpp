@@ -3,17 +3,17 @@
 namespace pelvane {
 
 WalletWindows::WalletWindows(const std::string& first_argument) {
-  form2_ = std::make_unique<TForm2>(first_argument);
-  form2_->show();
-  form1_ = std::make_unique<TForm1>();
-  form2_->SetMainWindow(form1_.get());
-  form1_->SetDialog(form2_.get());
+  dialog_ = std::make_unique<IdentificationDialog>(first_argument);
+  dialog_->show();
+  main_window_ = std::make_unique<MainWindow>();
+  dialog_->SetMainWindow(main_window_.get());
+  main_window_->SetDialog(dialog_.get());
 }
 
 WalletWindows::~WalletWindows() {
-  form2_->SetMainWindow(nullptr);
-  form1_.reset();
-  form2_.reset();
+  dialog_->SetMainWindow(nullptr);
+  main_window_.reset();
+  dialog_.reset();
 }
 
 }  // namespace pelvane

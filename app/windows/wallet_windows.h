@@ -6,26 +6,27 @@
 #include <memory>
 #include <string>
 
-#include "app/windows/form1.h"
-#include "app/windows/form2.h"
+#include "app/windows/identification_dialog.h"
+#include "app/windows/main_window.h"
 
 namespace pelvane {
 
 class WalletWindows {
  public:
-  // Creates both windows (running their FormCreate) and shows the dialog. Failures inside the
-  // FormCreate handlers are reported through the installed error reporter.
+  // Creates both windows and shows the dialog. Failures while the windows set themselves up
+  // (loading the purchase file, the alias, the receiver) are reported through the installed error
+  // reporter.
   explicit WalletWindows(const std::string& first_argument);
   ~WalletWindows();
   WalletWindows(const WalletWindows&) = delete;
   WalletWindows& operator=(const WalletWindows&) = delete;
 
-  TForm2& Form2() noexcept { return *form2_; }
-  TForm1& Form1() noexcept { return *form1_; }
+  IdentificationDialog& dialog() noexcept { return *dialog_; }
+  MainWindow& mainWindow() noexcept { return *main_window_; }
 
  private:
-  std::unique_ptr<TForm2> form2_;
-  std::unique_ptr<TForm1> form1_;
+  std::unique_ptr<IdentificationDialog> dialog_;
+  std::unique_ptr<MainWindow> main_window_;
 };
 
 }  // namespace pelvane

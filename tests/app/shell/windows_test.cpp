@@ -102,7 +102,7 @@ class WindowsTest : public ::testing::Test {
 };
 
 TEST_F(WindowsTest, DialogCaptionsPresetsAndLayout) {
-  TForm2& dialog = Start().Form2();
+  IdentificationDialog& dialog = Start().dialog();
   EXPECT_EQ(dialog.windowTitle(), U("Identifikace uživatele"));
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(dialog.size(), QSize(388, 111));
@@ -116,11 +116,11 @@ TEST_F(WindowsTest, DialogCaptionsPresetsAndLayout) {
     QRect geometry;
   };
   const Field fields[] = {
-      {dialog.Edit1, "Jméno", "Jan", {80, 8, 121, 21}},
-      {dialog.Edit2, "Příjmení", "Novák", {80, 32, 121, 21}},
-      {dialog.Edit3, "Rodné číslo", "750101/1234", {80, 56, 121, 21}},
-      {dialog.Edit6, "Heslo", "", {80, 80, 121, 21}},
-      {dialog.Edit5, "URL Banky", "127.0.0.1", {280, 8, 97, 21}},
+      {dialog.firstNameEdit, "Jméno", "Jan", {80, 8, 121, 21}},
+      {dialog.surnameEdit, "Příjmení", "Novák", {80, 32, 121, 21}},
+      {dialog.birthNumberEdit, "Rodné číslo", "750101/1234", {80, 56, 121, 21}},
+      {dialog.passwordEdit, "Heslo", "", {80, 80, 121, 21}},
+      {dialog.bankAddressEdit, "URL Banky", "127.0.0.1", {280, 8, 97, 21}},
   };
   QStringList labels;
   for (const QLabel* label : dialog.findChildren<QLabel*>())
@@ -130,19 +130,19 @@ TEST_F(WindowsTest, DialogCaptionsPresetsAndLayout) {
     EXPECT_EQ(f.edit->geometry(), f.geometry) << f.label;
     EXPECT_TRUE(labels.contains(U(f.label))) << f.label;
   }
-  EXPECT_EQ(dialog.BitBtn1->text(), U("OK"));
-  EXPECT_EQ(dialog.BitBtn2->text(), U("Zrušit"));
-  EXPECT_FALSE(dialog.BitBtn1->icon().isNull());
-  EXPECT_FALSE(dialog.BitBtn2->icon().isNull());
-  EXPECT_EQ(dialog.BitBtn1->geometry().topLeft(), QPoint(240, 48));
-  EXPECT_EQ(dialog.BitBtn2->geometry().topLeft(), QPoint(240, 80));
-  EXPECT_EQ(dialog.BitBtn1->width(), 137);
-  EXPECT_EQ(dialog.BitBtn2->width(), 137);
-  EXPECT_TRUE(dialog.BitBtn1->isDefault());
+  EXPECT_EQ(dialog.okButton->text(), U("OK"));
+  EXPECT_EQ(dialog.cancelButton->text(), U("Zrušit"));
+  EXPECT_FALSE(dialog.okButton->icon().isNull());
+  EXPECT_FALSE(dialog.cancelButton->icon().isNull());
+  EXPECT_EQ(dialog.okButton->geometry().topLeft(), QPoint(240, 48));
+  EXPECT_EQ(dialog.cancelButton->geometry().topLeft(), QPoint(240, 80));
+  EXPECT_EQ(dialog.okButton->width(), 137);
+  EXPECT_EQ(dialog.cancelButton->width(), 137);
+  EXPECT_TRUE(dialog.okButton->isDefault());
 }
 
 TEST_F(WindowsTest, DialogLabelsStandBesideTheirFields) {
-  TForm2& dialog = Start().Form2();
+  IdentificationDialog& dialog = Start().dialog();
   const std::pair<const char*, QPoint> labels[] = {
       {"Jméno", {8, 8}},  {"Příjmení", {8, 32}},   {"Rodné číslo", {8, 56}},
       {"Heslo", {8, 80}}, {"URL Banky", {216, 8}},
@@ -158,10 +158,11 @@ TEST_F(WindowsTest, DialogLabelsStandBesideTheirFields) {
 }
 
 TEST_F(WindowsTest, TabOrder) {
-  TForm2& dialog = Start().Form2();
-  const QWidget* expected[] = {dialog.Edit1, dialog.Edit2,   dialog.Edit3,   dialog.Edit6,
-                               dialog.Edit5, dialog.BitBtn1, dialog.BitBtn2, dialog.Edit1};
-  QWidget* w = dialog.Edit1;
+  IdentificationDialog& dialog = Start().dialog();
+  const QWidget* expected[] = {dialog.firstNameEdit, dialog.surnameEdit,     dialog.birthNumberEdit,
+                               dialog.passwordEdit,  dialog.bankAddressEdit, dialog.okButton,
+                               dialog.cancelButton,  dialog.firstNameEdit};
+  QWidget* w = dialog.firstNameEdit;
   for (std::size_t i = 1; i < std::size(expected); ++i) {
     do {
       w = w->nextInFocusChain();
@@ -171,19 +172,20 @@ TEST_F(WindowsTest, TabOrder) {
 }
 
 TEST_F(WindowsTest, PasswordShowsAsterisks) {
-  TForm2& dialog = Start().Form2();
-  QTest::keyClicks(dialog.Edit6, QStringLiteral("tajne heslo"));
-  EXPECT_EQ(dialog.Edit6->text(), QStringLiteral("tajne heslo"));
-  EXPECT_EQ(dialog.Edit6->displayText(), QString(11, QChar('*')));
+  IdentificationDialog& dialog = Start().dialog();
+  QTest::keyClicks(dialog.passwordEdit, QStringLiteral("tajne heslo"));
+  EXPECT_EQ(dialog.passwordEdit->text(), QStringLiteral("tajne heslo"));
+  EXPECT_EQ(dialog.passwordEdit->displayText(), QString(11, QChar('*')));
 }
 
 TEST_F(WindowsTest, EnterInAnyFieldPressesOk) {
   for (int field = 0; field < 5; ++field) {
-    TForm2& dialog = Start().Form2();
-    QLineEdit* edits[] = {dialog.Edit1, dialog.Edit2, dialog.Edit3, dialog.Edit6, dialog.Edit5};
+    IdentificationDialog& dialog = Start().dialog();
+    QLineEdit* edits[] = {dialog.firstNameEdit, dialog.surnameEdit, dialog.birthNumberEdit,
+                          dialog.passwordEdit, dialog.bankAddressEdit};
     QTest::keyClick(edits[field], Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible()) << "field " << field;
-    EXPECT_TRUE(windows_->Form1().isVisible()) << "field " << field;
+    EXPECT_TRUE(windows_->mainWindow().isVisible()) << "field " << field;
     EXPECT_EQ(CustomerDigest.size(), 40u) << "field " << field;
     windows_.reset();
     ReleaseCustomerGlobals();
@@ -191,13 +193,13 @@ TEST_F(WindowsTest, EnterInAnyFieldPressesOk) {
 }
 
 TEST_F(WindowsTest, EscapeDoesNothing) {
-  TForm2& dialog = Start().Form2();
-  for (QWidget* w : {static_cast<QWidget*>(dialog.Edit1), static_cast<QWidget*>(dialog.Edit6),
-                     static_cast<QWidget*>(&dialog)}) {
+  IdentificationDialog& dialog = Start().dialog();
+  for (QWidget* w : {static_cast<QWidget*>(dialog.firstNameEdit),
+                     static_cast<QWidget*>(dialog.passwordEdit), static_cast<QWidget*>(&dialog)}) {
     QTest::keyClick(w, Qt::Key_Escape);
   }
   EXPECT_TRUE(dialog.isVisible());
-  EXPECT_FALSE(windows_->Form1().isVisible());
+  EXPECT_FALSE(windows_->mainWindow().isVisible());
   EXPECT_EQ(CustomerDigest, "");
   EXPECT_EQ(dialog.result(), 0);
 }
@@ -208,14 +210,15 @@ TEST_F(WindowsTest, OkDigestsTheIdentificationTextInWindows1250) {
   const nlohmann::json vectors = nlohmann::json::parse(in);
   ASSERT_FALSE(vectors.at("customer_digest").empty());
   for (const auto& v : vectors.at("customer_digest")) {
-    TForm2& dialog = Start().Form2();
-    QLineEdit* edits[] = {dialog.Edit1, dialog.Edit2, dialog.Edit3, dialog.Edit6};
+    IdentificationDialog& dialog = Start().dialog();
+    QLineEdit* edits[] = {dialog.firstNameEdit, dialog.surnameEdit, dialog.birthNumberEdit,
+                          dialog.passwordEdit};
     std::string cp1250[4];
     for (int i = 0; i < 4; ++i) {
       cp1250[i] = FormatToStr(v.at("fields_hex")[i].get<std::string>(), kFormatHex);
       edits[i]->setText(QString::fromStdString(Cp1250ToUtf8(cp1250[i])));
     }
-    dialog.BitBtn1->click();
+    dialog.okButton->click();
     EXPECT_EQ(CustomerDigest, v.at("digest").get<std::string>());
     EXPECT_EQ(CustomerFirstName, cp1250[0]);
     EXPECT_EQ(CustomerSurname, cp1250[1]);
@@ -229,12 +232,12 @@ TEST_F(WindowsTest, OkDigestsTheIdentificationTextInWindows1250) {
 TEST_F(WindowsTest, EveryBlankAndThePasswordChangeTheDigest) {
   const auto digest = [this](const char* first, const char* surname, const char* birth,
                              const char* password) {
-    TForm2& dialog = Start().Form2();
-    dialog.Edit1->setText(U(first));
-    dialog.Edit2->setText(U(surname));
-    dialog.Edit3->setText(U(birth));
-    dialog.Edit6->setText(U(password));
-    dialog.BitBtn1->click();
+    IdentificationDialog& dialog = Start().dialog();
+    dialog.firstNameEdit->setText(U(first));
+    dialog.surnameEdit->setText(U(surname));
+    dialog.birthNumberEdit->setText(U(birth));
+    dialog.passwordEdit->setText(U(password));
+    dialog.okButton->click();
     std::string result = CustomerDigest;
     windows_.reset();
     ReleaseCustomerGlobals();
@@ -250,80 +253,83 @@ TEST_F(WindowsTest, EveryBlankAndThePasswordChangeTheDigest) {
 
 TEST_F(WindowsTest, OkShowsTheMainWindowHidesTheDialogAndExtendsItsCaption) {
   WalletWindows& w = Start();
-  EXPECT_FALSE(w.Form1().isVisible());
-  w.Form2().BitBtn1->click();
-  EXPECT_TRUE(w.Form1().isVisible());
-  EXPECT_FALSE(w.Form2().isVisible());
-  EXPECT_EQ(w.Form2().windowTitle(), U("Identifikace uživatele - Čekejte prosím..."));
-  EXPECT_EQ(w.Form1().Label4->text(), U("Jan Novák"));
-  EXPECT_EQ(w.Form1().Label5->text(), U("750101/1234"));
-  EXPECT_EQ(w.Form1().Label6->text(), U(""));
+  EXPECT_FALSE(w.mainWindow().isVisible());
+  w.dialog().okButton->click();
+  EXPECT_TRUE(w.mainWindow().isVisible());
+  EXPECT_FALSE(w.dialog().isVisible());
+  EXPECT_EQ(w.dialog().windowTitle(), U("Identifikace uživatele - Čekejte prosím..."));
+  EXPECT_EQ(w.mainWindow().nameLabel->text(), U("Jan Novák"));
+  EXPECT_EQ(w.mainWindow().birthNumberLabel->text(), U("750101/1234"));
+  EXPECT_EQ(w.mainWindow().balanceLabel->text(), U(""));
   EXPECT_EQ(CustomerSurname, "Nov\xE1k");
   EXPECT_TRUE(errors_.messages.empty());
 }
 
 TEST_F(WindowsTest, UnrepresentableCharacterIsRefusedAndNothingIsStored) {
   WalletWindows& w = Start();
-  w.Form2().Edit2->setText(U("Novák☺"));
-  w.Form2().BitBtn1->click();
+  w.dialog().surnameEdit->setText(U("Novák☺"));
+  w.dialog().okButton->click();
   ASSERT_EQ(errors_.messages.size(), 1u);
   EXPECT_EQ(errors_.messages[0],
             "Pole \"P\xF8\xEDjmen\xED\" obsahuje znak, kter\xFD nelze zapsat v k\xF3"
             "dov\xE1n\xED Windows-1250.");
-  EXPECT_TRUE(w.Form2().isVisible());
-  EXPECT_FALSE(w.Form1().isVisible());
-  EXPECT_EQ(w.Form2().windowTitle(), U("Identifikace uživatele"));
+  EXPECT_TRUE(w.dialog().isVisible());
+  EXPECT_FALSE(w.mainWindow().isVisible());
+  EXPECT_EQ(w.dialog().windowTitle(), U("Identifikace uživatele"));
   EXPECT_EQ(CustomerDigest, "");
   EXPECT_EQ(CustomerFirstName, "");
   EXPECT_EQ(BankHost, "");
 
   // After correcting the field, OK works.
-  w.Form2().Edit2->setText(U("Novák"));
-  w.Form2().BitBtn1->click();
-  EXPECT_TRUE(w.Form1().isVisible());
+  w.dialog().surnameEdit->setText(U("Novák"));
+  w.dialog().okButton->click();
+  EXPECT_TRUE(w.mainWindow().isVisible());
 }
 
 TEST_F(WindowsTest, MainWindowCaptionsAndLayout) {
-  TForm1& main = Start().Form1();
+  MainWindow& main = Start().mainWindow();
   EXPECT_EQ(main.windowTitle(), U("Pelvane"));
   EXPECT_EQ(main.size(), QSize(544, 375));
-  EXPECT_EQ(main.GroupBox1->title(), U(" Uživatel "));
-  EXPECT_EQ(main.GroupBox1->height(), 65);
-  EXPECT_EQ(main.GroupBox2->title(), U(" Akce "));
+  EXPECT_EQ(main.customerBox->title(), U(" Uživatel "));
+  EXPECT_EQ(main.customerBox->height(), 65);
+  EXPECT_EQ(main.logBox->title(), U(" Akce "));
   const std::tuple<QLabel*, const char*, QPoint> labels[] = {
-      {main.Label1, "Jméno", {8, 16}},       {main.Label2, "Rodné číslo", {208, 16}},
-      {main.Label3, "Stav účtu", {400, 16}}, {main.Label4, "", {8, 32}},
-      {main.Label5, "", {208, 32}},          {main.Label6, "", {400, 32}},
+      {main.nameCaption, "Jméno", {8, 16}},
+      {main.birthNumberCaption, "Rodné číslo", {208, 16}},
+      {main.balanceCaption, "Stav účtu", {400, 16}},
+      {main.nameLabel, "", {8, 32}},
+      {main.birthNumberLabel, "", {208, 32}},
+      {main.balanceLabel, "", {400, 32}},
   };
   for (const auto& [label, text, at] : labels) {
     EXPECT_EQ(label->text(), U(text));
     EXPECT_EQ(label->geometry().topLeft(), at);
   }
-  for (QLabel* value : {main.Label4, main.Label5, main.Label6}) {
+  for (QLabel* value : {main.nameLabel, main.birthNumberLabel, main.balanceLabel}) {
     EXPECT_TRUE(value->font().bold());
     EXPECT_EQ(value->font().pixelSize(), 13);
   }
-  EXPECT_TRUE(main.Memo1->isReadOnly());
-  EXPECT_EQ(main.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_EQ(main.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_EQ(main.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_TRUE(main.Memo1->font().fixedPitch());
-  EXPECT_EQ(main.Memo1->parentWidget(), main.GroupBox2);
+  EXPECT_TRUE(main.logView->isReadOnly());
+  EXPECT_EQ(main.logView->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(main.logView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(main.logView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(main.logView->font().fixedPitch());
+  EXPECT_EQ(main.logView->parentWidget(), main.logBox);
 
   // Laid out once shown: the user box on top, the log box filling the rest.
   main.show();
-  EXPECT_EQ(main.GroupBox1->geometry(), QRect(0, 0, 544, 65));
-  EXPECT_EQ(main.GroupBox2->geometry(), QRect(0, 65, 544, 375 - 65));
+  EXPECT_EQ(main.customerBox->geometry(), QRect(0, 0, 544, 65));
+  EXPECT_EQ(main.logBox->geometry(), QRect(0, 65, 544, 375 - 65));
 }
 
 TEST_F(WindowsTest, LogShowsWindows1250LinesAsUnicode) {
-  TForm1& main = Start().Form1();
+  MainWindow& main = Start().mainWindow();
   main.AppendLine("P\xF8ijata data");
   main.AppendLine("");
   main.AppendLine("a\r\nb\rc");
   main.AppendLine(std::string("x\x81y\0z", 5));  // undefined byte and zero byte
   LogTimestamp(main);
-  const QStringList lines = main.Memo1->toPlainText().split(QChar('\n'));
+  const QStringList lines = main.logView->toPlainText().split(QChar('\n'));
   ASSERT_EQ(lines.size(), 8);
   EXPECT_EQ(lines[0], U("Přijata data"));
   EXPECT_EQ(lines[1], U(""));
@@ -336,28 +342,28 @@ TEST_F(WindowsTest, LogShowsWindows1250LinesAsUnicode) {
 }
 
 TEST_F(WindowsTest, LabelSinkSetsTheValueLabels) {
-  TForm1& main = Start().Form1();
+  MainWindow& main = Start().mainWindow();
   main.SetLabel(WalletLabel::kBalance, "1500 K\xE8");
   main.SetLabel(WalletLabel::kName, "<b>Jan</b>");
-  EXPECT_EQ(main.Label6->text(), U("1500 Kč"));
-  EXPECT_EQ(main.Label4->text(), U("<b>Jan</b>"));
-  EXPECT_EQ(main.Label4->textFormat(), Qt::PlainText);  // never rendered as markup
+  EXPECT_EQ(main.balanceLabel->text(), U("1500 Kč"));
+  EXPECT_EQ(main.nameLabel->text(), U("<b>Jan</b>"));
+  EXPECT_EQ(main.nameLabel->textFormat(), Qt::PlainText);  // never rendered as markup
 }
 
 TEST_F(WindowsTest, ClosingTheMainWindowEndsTheProgram) {
   WalletWindows& w = Start();
-  w.Form2().BitBtn1->click();
-  ASSERT_TRUE(w.Form1().isVisible());
-  EXPECT_TRUE(RunsUntilQuit([&] { w.Form1().close(); }));
-  EXPECT_FALSE(w.Form1().isVisible());
-  EXPECT_FALSE(w.Form2().isVisible());
+  w.dialog().okButton->click();
+  ASSERT_TRUE(w.mainWindow().isVisible());
+  EXPECT_TRUE(RunsUntilQuit([&] { w.mainWindow().close(); }));
+  EXPECT_FALSE(w.mainWindow().isVisible());
+  EXPECT_FALSE(w.dialog().isVisible());
 }
 
 TEST_F(WindowsTest, CancelEndsTheProgram) {
   WalletWindows& w = Start();
-  EXPECT_TRUE(RunsUntilQuit([&] { w.Form2().BitBtn2->click(); }));
-  EXPECT_FALSE(w.Form2().isVisible());
-  EXPECT_FALSE(w.Form1().isVisible());
+  EXPECT_TRUE(RunsUntilQuit([&] { w.dialog().cancelButton->click(); }));
+  EXPECT_FALSE(w.dialog().isVisible());
+  EXPECT_FALSE(w.mainWindow().isVisible());
   EXPECT_EQ(CustomerDigest, "");
 }
 
@@ -370,7 +376,7 @@ TEST_F(WindowsTest, StartWithoutArgumentHasNoPurchaseBuffer) {
 TEST_F(WindowsTest, MissingPurchaseFileRaisesOneErrorBoxAndTheDialogStillComesUp) {
   WalletWindows& w = Start("/nonexistent/order.txt");
   EXPECT_EQ(errors_.messages, std::vector<std::string>{"Cannot open file /nonexistent/order.txt."});
-  EXPECT_TRUE(w.Form2().isVisible());
+  EXPECT_TRUE(w.dialog().isVisible());
   ASSERT_TRUE(PurchaseFile);
   EXPECT_EQ(PurchaseFile->Bytes(), "");
   windows_.reset();
@@ -378,9 +384,9 @@ TEST_F(WindowsTest, MissingPurchaseFileRaisesOneErrorBoxAndTheDialogStillComesUp
 }
 
 TEST_F(WindowsTest, MainWindowRegistersTheAlias) {
-  TForm1& main = Start().Form1();
-  EXPECT_TRUE(main.Session1.IsAlias("TEMPPELVAN"));
-  EXPECT_EQ(main.Session1.SessionName(), "Pokus");
+  MainWindow& main = Start().mainWindow();
+  EXPECT_TRUE(main.databaseSession.IsAlias("TEMPPELVAN"));
+  EXPECT_EQ(main.databaseSession.SessionName(), "Pokus");
   EXPECT_NE(main.Session(), nullptr);
 }
 
@@ -388,20 +394,21 @@ TEST_F(WindowsTest, OkStartsTheSessionAndTheMainWindowReceivesOnPort2000) {
   testing::RawUdp bank(2001);
   ASSERT_TRUE(bank.Bound());
   WalletWindows& w = Start();
-  w.Form2().Edit1->setText(U("Jiří"));
-  w.Form2().BitBtn1->click();
+  w.dialog().firstNameEdit->setText(U("Jiří"));
+  w.dialog().okButton->click();
   const std::optional<std::string> announce = bank.Receive(3000);
   ASSERT_TRUE(announce.has_value());
   EXPECT_EQ(announce->substr(0, 2), "63");
   EXPECT_EQ(GetMessageBody(*announce), kWalletPublicKey);
-  EXPECT_EQ(w.Form1().Label4->text(), U("Jiří Novák"));
-  EXPECT_EQ(w.Form1().Label5->text(), U("750101/1234"));
-  EXPECT_TRUE(w.Form1().Memo1->toPlainText().contains(U("Generuji veřejný a privátní klíč ...")));
+  EXPECT_EQ(w.mainWindow().nameLabel->text(), U("Jiří Novák"));
+  EXPECT_EQ(w.mainWindow().birthNumberLabel->text(), U("750101/1234"));
+  EXPECT_TRUE(
+      w.mainWindow().logView->toPlainText().contains(U("Generuji veřejný a privátní klíč ...")));
 
-  // UDPSocket1 hands what arrives on port 2000 to the session, which logs it in Memo1.
+  // receiver hands what arrives on port 2000 to the session, which logs it in logView.
   bank.SendTo(2000, BuildPlainFrame("x", 80));
   EXPECT_TRUE(testing::ProcessEventsUntil(
-      [&] { return w.Form1().Memo1->toPlainText().endsWith(U("   ID zprávy: 80")); }));
+      [&] { return w.mainWindow().logView->toPlainText().endsWith(U("   ID zprávy: 80")); }));
   EXPECT_TRUE(errors_.messages.empty());
 }
 

@@ -1,4 +1,4 @@
-#include "app/windows/form2.h"
+#include "app/windows/identification_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@
 #include "app/session/error_reporter.h"
 #include "app/session/purchase_file.h"
 #include "app/windows/edge_text.h"
-#include "app/windows/form1.h"
+#include "app/windows/main_window.h"
 
 namespace pelvane {
 namespace {
@@ -51,11 +51,11 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* utf8_text, in
 
 }  // namespace
 
-TForm2::TForm2(std::string first_argument, QWidget* parent)
+IdentificationDialog::IdentificationDialog(std::string first_argument, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       first_argument_(std::move(first_argument)) {
-  setObjectName(QStringLiteral("Form2"));
+  setObjectName(QStringLiteral("identificationDialog"));
   setWindowTitle(QString::fromUtf8("Identifikace uživatele"));
   setFixedSize(388, 111);
 
@@ -65,63 +65,65 @@ TForm2::TForm2(std::string first_argument, QWidget* parent)
   MakeLabel(this, "Heslo", 8, 80, 70);
   MakeLabel(this, "URL Banky", 216, 8, 62);
 
-  Edit1 = MakeEdit(this, "Edit1", "Jan", 80, 8, 121);
-  Edit2 = MakeEdit(this, "Edit2", "Novák", 80, 32, 121);
-  Edit3 = MakeEdit(this, "Edit3", "750101/1234", 80, 56, 121);
-  Edit6 = MakeEdit(this, "Edit6", "", 80, 80, 121);
-  Edit6->setEchoMode(QLineEdit::Password);
+  firstNameEdit = MakeEdit(this, "firstNameEdit", "Jan", 80, 8, 121);
+  surnameEdit = MakeEdit(this, "surnameEdit", "Novák", 80, 32, 121);
+  birthNumberEdit = MakeEdit(this, "birthNumberEdit", "750101/1234", 80, 56, 121);
+  passwordEdit = MakeEdit(this, "passwordEdit", "", 80, 80, 121);
+  passwordEdit->setEchoMode(QLineEdit::Password);
   auto* password_style = new AsteriskPasswordStyle;
-  password_style->setParent(Edit6);
-  Edit6->setStyle(password_style);
-  Edit5 = MakeEdit(this, "Edit5", "127.0.0.1", 280, 8, 97);
+  password_style->setParent(passwordEdit);
+  passwordEdit->setStyle(password_style);
+  bankAddressEdit = MakeEdit(this, "bankAddressEdit", "127.0.0.1", 280, 8, 97);
 
-  BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-  BitBtn1->setGeometry(240, 48, 137, 25);
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QString::fromUtf8("Zrušit"), this);
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-  BitBtn2->setGeometry(240, 80, 137, 25);
+  okButton = new QPushButton(QStringLiteral("OK"), this);
+  okButton->setObjectName(QStringLiteral("okButton"));
+  okButton->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+  okButton->setGeometry(240, 48, 137, 25);
+  okButton->setDefault(true);
+  cancelButton = new QPushButton(QString::fromUtf8("Zrušit"), this);
+  cancelButton->setObjectName(QStringLiteral("cancelButton"));
+  cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+  cancelButton->setGeometry(240, 80, 137, 25);
   // While "Zrušit" has the focus, Enter presses it (as on any focused button); in every field
   // Enter presses OK.
-  BitBtn2->setAutoDefault(true);
+  cancelButton->setAutoDefault(true);
 
-  QWidget* order[] = {Edit1, Edit2, Edit3, Edit6, Edit5, BitBtn1, BitBtn2};
+  QWidget* order[] = {firstNameEdit,   surnameEdit, birthNumberEdit, passwordEdit,
+                      bankAddressEdit, okButton,    cancelButton};
   for (QWidget* w : order)
     w->setFocusPolicy(Qt::StrongFocus);
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
-  Edit1->setFocus();
+  firstNameEdit->setFocus();
 
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+  connect(okButton, &QPushButton::clicked, this, [this] { onOkClicked(); });
+  connect(cancelButton, &QPushButton::clicked, this, [this] { onCancelClicked(); });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
 
-  GuardHandler([this] { FormCreate(); });
+  GuardHandler([this] { loadPurchase(); });
 }
 
-TForm2::~TForm2() {
-  FormDestroy();
+IdentificationDialog::~IdentificationDialog() {
+  freePurchase();
 }
 
-void TForm2::FormCreate() {
+void IdentificationDialog::loadPurchase() {
   LoadPurchaseFile(first_argument_);
 }
 
-void TForm2::FormDestroy() noexcept {
+void IdentificationDialog::freePurchase() noexcept {
   if (!first_argument_.empty()) FreePurchaseFile();
 }
 
-void TForm2::BitBtn1Click() {
+void IdentificationDialog::onOkClicked() {
   GuardHandler([this] {
     const Identification id = IdentificationFromUtf8(
-        QStringToUtf8(Edit1->text()), QStringToUtf8(Edit2->text()), QStringToUtf8(Edit3->text()),
-        QStringToUtf8(Edit6->text()), QStringToUtf8(Edit5->text()));
+        QStringToUtf8(firstNameEdit->text()), QStringToUtf8(surnameEdit->text()),
+        QStringToUtf8(birthNumberEdit->text()), QStringToUtf8(passwordEdit->text()),
+        QStringToUtf8(bankAddressEdit->text()));
     AcceptIdentification(id);
     setWindowTitle(windowTitle() + QString::fromUtf8(" - Čekejte prosím..."));
     // The main window's first showing starts the session before show() returns.
@@ -130,11 +132,11 @@ void TForm2::BitBtn1Click() {
   });
 }
 
-void TForm2::BitBtn2Click() {
+void IdentificationDialog::onCancelClicked() {
   GuardHandler([this] { close(); });
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void IdentificationDialog::keyPressEvent(QKeyEvent* event) {
   // Escape is not bound to any button: it does nothing (and must not close the dialog).
   if (event->key() == Qt::Key_Escape) {
     event->accept();
@@ -143,7 +145,7 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void TForm2::closeEvent(QCloseEvent* event) {
+void IdentificationDialog::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
   if (event->isAccepted()) QCoreApplication::quit();
 }
