@@ -1,8 +1,5 @@
 #include "messaging/frames.h"
 
-#include <chrono>
-#include <thread>
-
 #include "crypto/formats/formats.h"
 #include "messaging/memory_stream.h"
 #include "messaging/pacing.h"
@@ -94,7 +91,7 @@ std::string GetMessageBody(std::string_view frame) {
 }
 
 void SendDatagram(const std::string& host, int port, std::string_view text) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(PacingMs()));
+  Pause(PacingMs());
   TUDPSocket socket;
   socket.SetRemoteHost(host);
   socket.SetLocalPort(kWalletPort);

@@ -1,10 +1,8 @@
 #include "app/session/transport.h"
 
-#include <chrono>
-#include <thread>
-
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "messaging/pacing.h"
 
 namespace pelvane {
 
@@ -30,7 +28,7 @@ void DatagramTransport::SendDual(std::string_view first_block, std::string_view 
 }
 
 void DatagramTransport::Pause(int milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  pelvane::Pause(milliseconds);  // the process-wide pause (pacing.h), not this method
 }
 
 void FrameRecorder::SendPlain(const std::string& host, int port, std::string_view data,

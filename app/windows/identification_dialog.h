@@ -7,6 +7,7 @@
 #include <string>
 
 class QCloseEvent;
+class QEvent;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -34,19 +35,27 @@ class IdentificationDialog final : public QDialog {
   // "Zrušit": closes the dialog, which ends the program.
   void onCancelClicked();
 
-  QLineEdit* firstNameEdit;    // first name
-  QLineEdit* surnameEdit;      // surname
-  QLineEdit* birthNumberEdit;  // birth number
-  QLineEdit* passwordEdit;     // password, shown as "*"
-  QLineEdit* bankAddressEdit;  // bank address
+  QLineEdit* firstNameEdit;
+  QLineEdit* surnameEdit;
+  QLineEdit* birthNumberEdit;
+  QLineEdit* passwordEdit;  // shown as "*"
+  QLineEdit* bankAddressEdit;
+  QLabel* firstNameCaption;  // the captions beside the fields
+  QLabel* surnameCaption;
+  QLabel* birthNumberCaption;
+  QLabel* passwordCaption;
+  QLabel* bankAddressCaption;
   QPushButton* okButton;
-  QPushButton* cancelButton;
+  QPushButton* cancelButton = nullptr;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Places captions, fields and buttons so that every text fits.
+  void layOut();
   void loadPurchase();
   void freePurchase() noexcept;
 
