@@ -110,7 +110,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   statusLabel->setAccessibleName(QStringLiteral("Stav"));
   statusLabel->setTextFormat(Qt::PlainText);
   statusLabel->setWordWrap(true);  // a long text at a large font takes a second line
-  statusLabel->setContentsMargins(6, 2, 6, 3);
+  statusLabel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  statusLabel->setContentsMargins(4, 1, 4, 1);
   status_ = std::make_unique<StatusLine>(*statusLabel);
   transport_ = std::make_unique<StatusTransport>(datagrams_, *status_);
 
