@@ -83,10 +83,14 @@ void ScheduleScreenshots(pelvane::WalletWindows& windows, const QString& directo
   }
 }
 
-// Help and version are answered without the windowing system, so they work without a display.
+// Help and version are answered without the windowing system, so they work without a display;
+// --help-all lists the windowing system's own options, so it needs the full application.
 [[noreturn]] void ShowInformation(int argc, char** argv,
                                   pelvane::WalletCommandLine::Request request) {
-  QCoreApplication information(argc, argv);
+  using Request = pelvane::WalletCommandLine::Request;
+  const std::unique_ptr<QCoreApplication> information =
+      request == Request::kHelpAll ? std::make_unique<QApplication>(argc, argv)
+                                   : std::make_unique<QCoreApplication>(argc, argv);
   QCoreApplication::setApplicationName(kProgram);
   QCoreApplication::setApplicationVersion(PELVANE_VERSION);
   QCommandLineParser parser;
@@ -102,7 +106,6 @@ void ScheduleScreenshots(pelvane::WalletWindows& windows, const QString& directo
   parser.addVersionOption();
   parser.addPositionalArgument("PURCHASE-FILE", "Purchase description file (Windows-1250).",
                                "[PURCHASE-FILE]");
-  using Request = pelvane::WalletCommandLine::Request;
   if (request == Request::kVersion) parser.showVersion();
   if (request == Request::kHelpAll) parser.process(QStringList{kProgram, "--help-all"});
   parser.showHelp(EXIT_SUCCESS);
