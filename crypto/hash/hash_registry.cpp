@@ -1,6 +1,9 @@
 #include "crypto/hash/hash_registry.h"
 
+#include "crypto/hash/checksum.h"
 #include "crypto/hash/class_registry.h"
+#include "crypto/hash/haval.h"
+#include "crypto/hash/tiger.h"
 
 namespace pelvane {
 
@@ -13,6 +16,7 @@ ClassRegistry& Registry() {
     const struct {
       THashClassRef cls;
       const char* description;
+      const char* note = "Hash";
     } rows[] = {
         {THash_MD4::StaticClass(), "Message Digest 4"},
         {THash_MD5::StaticClass(), "Message Digest 5"},
@@ -22,9 +26,20 @@ ClassRegistry& Registry() {
         {THash_RipeMD160::StaticClass(), "Ripe Message Digest 160"},
         {THash_RipeMD256::StaticClass(), "Ripe Message Digest 256"},
         {THash_RipeMD320::StaticClass(), "Ripe Message Digest 320"},
+        {THash_Haval128::StaticClass(), "Haval-128"},
+        {THash_Haval160::StaticClass(), "Haval-160"},
+        {THash_Haval192::StaticClass(), "Haval-192"},
+        {THash_Haval224::StaticClass(), "Haval-224"},
+        {THash_Haval256::StaticClass(), "Haval-256"},
+        {THash_Tiger::StaticClass(), "Tiger"},
+        {THash_XOR16::StaticClass(), "XOR-16", "Checksum"},
+        {THash_XOR32::StaticClass(), "XOR-32", "Checksum"},
+        {THash_CRC16_CCITT::StaticClass(), "CRC-16 CCITT", "Checksum"},
+        {Thash_CRC16_Standard::StaticClass(), "CRC-16 Standard", "Checksum"},
+        {THash_CRC32::StaticClass(), "CRC-32", "Checksum"},
     };
     for (const auto& row : rows)
-      r.Register(row.cls, row.cls->ClassName(), row.description, "Hash");
+      r.Register(row.cls, row.cls->ClassName(), row.description, row.note);
     return r;
   }();
   return registry;

@@ -1,7 +1,10 @@
 // The process-wide hash registry: every hash is found by name through it. It is filled on
-// first use with THash_MD4, THash_MD5, THash_SHA, THash_SHA1, THash_RipeMD128,
-// THash_RipeMD160, THash_RipeMD256 and THash_RipeMD320, in that order, each with its
-// description (e.g. "Message Digest 5") and the note "Hash".
+// first use, in this order, with THash_MD4, THash_MD5, THash_SHA, THash_SHA1,
+// THash_RipeMD128, THash_RipeMD160, THash_RipeMD256, THash_RipeMD320, THash_Haval128 to
+// THash_Haval256, THash_Tiger (each with its description, e.g. "Message Digest 5", and the note
+// "Hash"), then THash_XOR16, THash_XOR32, THash_CRC16_CCITT, Thash_CRC16_Standard and
+// THash_CRC32 (note "Checksum"). The rows of the full table that have no working algorithm
+// here are listed in crypto/algorithm_catalogue.h.
 #pragma once
 
 #include <string>

@@ -84,4 +84,11 @@ void WriteResult(const std::string& bytes) {
   std::fflush(stdout);
 }
 
+void RejectAbsentAlgorithm(AlgorithmKind kind, const std::string& name) {
+  if (const auto row = FindAbsentAlgorithm(kind, name)) {
+    throw Exception(row->class_name + " (\"" + row->description +
+                    "\") is absent here: " + row->absent_reason);
+  }
+}
+
 }  // namespace pelvane::crypt

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "crypto/algorithm_catalogue.h"
+
 namespace pelvane::crypt {
 
 // A command line that does not fit the subcommand; exits with status 2.
@@ -42,6 +44,10 @@ std::string ReadFile(const std::string& path);
 // output is a terminal.
 void WriteResult(const std::string& bytes);
 
+// Refuses (with a message, exit status 1) a name that selects a table row without an algorithm
+// here: the manager would fall back to its default class, which is not what was asked for.
+void RejectAbsentAlgorithm(AlgorithmKind kind, const std::string& name);
+
 // A subcommand: its name, a one-line summary and its runner (returns the exit status).
 struct Command {
   const char* name;
@@ -58,5 +64,6 @@ extern const Command kCipherCommand;
 extern const Command kRsaCommand;
 extern const Command kFrameCommand;
 extern const Command kEnvelopeCommand;
+extern const Command kListCommand;
 
 }  // namespace pelvane::crypt

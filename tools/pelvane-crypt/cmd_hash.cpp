@@ -17,6 +17,7 @@ int RunHash(const std::vector<std::string>& args) {
   if (format < INT_MIN || format > INT_MAX) {
     throw UsageError("option --format needs a format identifier, not " + std::to_string(format));
   }
+  RejectAbsentAlgorithm(AlgorithmKind::kHash, algorithm);
   THashManager manager;
   manager.SetAlgorithm(algorithm);
   manager.CalcString(ReadStdin());
@@ -31,9 +32,11 @@ const Command kHashCommand = {
     "--algorithm NAME [--format ID]\n"
     "  Digests standard input and writes the digest as text (ID 16, upper-case hexadecimal,\n"
     "  when not given). NAME: a description such as \"Message Digest 5\", \"Secure Hash\n"
-    "  Algorithm\" (FIPS 180, no rotation) or \"Secure Hash Algorithm 1\", or a short name\n"
-    "  such as MD4, MD5, SHA, SHA1, RipeMD128, RipeMD160, RipeMD256, RipeMD320 (any letter\n"
-    "  case). An unknown name selects Ripe Message Digest 256.",
+    "  Algorithm\" (FIPS 180, no rotation), \"Haval-256\" or \"CRC-32\", or a class name with\n"
+    "  or without its prefix, such as MD4, MD5, SHA, SHA1, RipeMD160, Haval128, Tiger, XOR16,\n"
+    "  THash_CRC16_CCITT or CRC32 (any letter case); 'pelvane-crypt list --hashes' shows them\n"
+    "  all. A row without an algorithm here (such as Snefru-256) is refused; any other\n"
+    "  unknown name selects Ripe Message Digest 256.",
     RunHash};
 
 }  // namespace pelvane::crypt

@@ -17,7 +17,7 @@ const Command* const kCommands[] = {
     &pelvane::crypt::kEncodeCommand,   &pelvane::crypt::kDecodeCommand,
     &pelvane::crypt::kHashCommand,     &pelvane::crypt::kCipherCommand,
     &pelvane::crypt::kRsaCommand,      &pelvane::crypt::kFrameCommand,
-    &pelvane::crypt::kEnvelopeCommand,
+    &pelvane::crypt::kEnvelopeCommand, &pelvane::crypt::kListCommand,
 };
 
 void PrintHelp(std::FILE* to) {

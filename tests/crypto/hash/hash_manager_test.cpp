@@ -6,45 +6,56 @@
 #include <string>
 
 #include "crypto/formats/formats.h"
+#include "crypto/hash/checksum.h"
 #include "crypto/hash/hash_manager.h"
 #include "crypto/hash/hash_registry.h"
+#include "crypto/hash/haval.h"
+#include "crypto/hash/tiger.h"
 
 namespace pelvane {
 namespace {
+
+// The registry's rows in order.
+const struct {
+  THashClassRef cls;
+  const char* description;
+  const char* note;
+} kTable[] = {
+    {THash_MD4::StaticClass(), "Message Digest 4", "Hash"},
+    {THash_MD5::StaticClass(), "Message Digest 5", "Hash"},
+    {THash_SHA::StaticClass(), "Secure Hash Algorithm", "Hash"},
+    {THash_SHA1::StaticClass(), "Secure Hash Algorithm 1", "Hash"},
+    {THash_RipeMD128::StaticClass(), "Ripe Message Digest 128", "Hash"},
+    {THash_RipeMD160::StaticClass(), "Ripe Message Digest 160", "Hash"},
+    {THash_RipeMD256::StaticClass(), "Ripe Message Digest 256", "Hash"},
+    {THash_RipeMD320::StaticClass(), "Ripe Message Digest 320", "Hash"},
+    {THash_Haval128::StaticClass(), "Haval-128", "Hash"},
+    {THash_Haval160::StaticClass(), "Haval-160", "Hash"},
+    {THash_Haval192::StaticClass(), "Haval-192", "Hash"},
+    {THash_Haval224::StaticClass(), "Haval-224", "Hash"},
+    {THash_Haval256::StaticClass(), "Haval-256", "Hash"},
+    {THash_Tiger::StaticClass(), "Tiger", "Hash"},
+    {THash_XOR16::StaticClass(), "XOR-16", "Checksum"},
+    {THash_XOR32::StaticClass(), "XOR-32", "Checksum"},
+    {THash_CRC16_CCITT::StaticClass(), "CRC-16 CCITT", "Checksum"},
+    {Thash_CRC16_Standard::StaticClass(), "CRC-16 Standard", "Checksum"},
+    {THash_CRC32::StaticClass(), "CRC-32", "Checksum"},
+};
 
 // Tests that change the process-wide registry put the documented table back afterwards.
 void RestoreRegistry() {
   for (const auto& e : HashRegistryEntries())
     UnregisterHash(e.cls);
-  const std::pair<THashClassRef, const char*> table[] = {
-      {THash_MD4::StaticClass(), "Message Digest 4"},
-      {THash_MD5::StaticClass(), "Message Digest 5"},
-      {THash_SHA::StaticClass(), "Secure Hash Algorithm"},
-      {THash_SHA1::StaticClass(), "Secure Hash Algorithm 1"},
-      {THash_RipeMD128::StaticClass(), "Ripe Message Digest 128"},
-      {THash_RipeMD160::StaticClass(), "Ripe Message Digest 160"},
-      {THash_RipeMD256::StaticClass(), "Ripe Message Digest 256"},
-      {THash_RipeMD320::StaticClass(), "Ripe Message Digest 320"}};
-  for (const auto& [cls, description] : table)
-    RegisterHash(cls, description, "Hash");
+  for (const auto& [cls, description, note] : kTable)
+    RegisterHash(cls, description, note);
 }
 
 TEST(HashRegistry, FilledInTableOrder) {
   const auto entries = HashRegistryEntries();
-  ASSERT_EQ(entries.size(), 8u);
-  const std::pair<THashClassRef, const char*> expected[] = {
-      {THash_MD4::StaticClass(), "Message Digest 4=Hash"},
-      {THash_MD5::StaticClass(), "Message Digest 5=Hash"},
-      {THash_SHA::StaticClass(), "Secure Hash Algorithm=Hash"},
-      {THash_SHA1::StaticClass(), "Secure Hash Algorithm 1=Hash"},
-      {THash_RipeMD128::StaticClass(), "Ripe Message Digest 128=Hash"},
-      {THash_RipeMD160::StaticClass(), "Ripe Message Digest 160=Hash"},
-      {THash_RipeMD256::StaticClass(), "Ripe Message Digest 256=Hash"},
-      {THash_RipeMD320::StaticClass(), "Ripe Message Digest 320=Hash"},
-  };
+  ASSERT_EQ(entries.size(), std::size(kTable));
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    EXPECT_EQ(entries[i].cls, expected[i].first) << i;
-    EXPECT_EQ(entries[i].text, expected[i].second) << i;
+    EXPECT_EQ(entries[i].cls, kTable[i].cls) << i;
+    EXPECT_EQ(entries[i].text, std::string(kTable[i].description) + "=" + kTable[i].note) << i;
   }
 }
 
@@ -61,7 +72,11 @@ TEST(HashRegistry, FindByClassNameShortNameOrDescription) {
       {"Secure Hash Algorithm 1", THash_SHA1::StaticClass()},
       {"SHA1", THash_SHA1::StaticClass()},
       {"RipeMD320", THash_RipeMD320::StaticClass()},
-      {"Haval-128", nullptr},  // a row that is not built
+      {"Haval-128", THash_Haval128::StaticClass()},
+      {"THash_CRC16_CCITT", THash_CRC16_CCITT::StaticClass()},
+      {"crc-16 standard", Thash_CRC16_Standard::StaticClass()},
+      {"Thash_CRC16_Standard", Thash_CRC16_Standard::StaticClass()},
+      {"Snefru-256", nullptr},  // a row without an algorithm here
       {"", nullptr},
       {"Message Digest", nullptr},
   };
@@ -88,9 +103,9 @@ TEST(HashRegistry, RegisterReplacesInPlaceAndUnregisterRemoves) {
   EXPECT_FALSE(UnregisterHash(md4));
   EXPECT_EQ(FindHashClass("MD4"), nullptr);
   EXPECT_EQ(HashClassName(md4), "MD4");
-  EXPECT_EQ(HashRegistryEntries().size(), 7u);
+  EXPECT_EQ(HashRegistryEntries().size(), std::size(kTable) - 1);
   RestoreRegistry();
-  EXPECT_EQ(HashRegistryEntries().size(), 8u);
+  EXPECT_EQ(HashRegistryEntries().size(), std::size(kTable));
 }
 
 TEST(HashManager, NewManagerUsesRipeMD256) {
@@ -119,6 +134,11 @@ TEST(HashManager, NamesSelectAndReadBack) {
       {"SHA1", "Secure Hash Algorithm 1", "Hash, 160bit Digestsize", 40},
       {"Ripe Message Digest 320", "Ripe Message Digest 320", "Hash, 320bit Digestsize", 80},
       {"no such hash", "Ripe Message Digest 256", "Hash, 256bit Digestsize", 64},
+      {"Haval160", "Haval-160", "Hash, 160bit Digestsize", 40},
+      {"tiger", "Tiger", "Hash, 192bit Digestsize", 48},
+      {"CRC-32", "CRC-32", "Checksum, 32bit Digestsize", 8},
+      {"THash_CRC16_CCITT", "CRC-16 CCITT", "Checksum, 16bit Digestsize", 4},
+      {"XOR32", "XOR-32", "Checksum, 32bit Digestsize", 8},
   };
   for (const auto& r : rows) {
     THashManager m;
