@@ -738,8 +738,11 @@ TEST_F(WindowsTest, StatusLineSaysWhatTheWalletWaitsForAsTheStepsGo) {
   // The bank stays silent: after a while the line says it may be unreachable.
   EXPECT_TRUE(testing::ProcessEventsUntil(
       [&] { return main.statusLabel->text().contains(U("Banka možná není dostupná")); }));
-  EXPECT_EQ(main.statusLabel->text(),
-            U("Čekám na odpověď banky… 0 s. Banka možná není dostupná; okno můžete zavřít."));
+  EXPECT_TRUE(QRegularExpression(U("^Čekám na odpověď banky… \\d+ s\\. Banka možná není dostupná; "
+                                   "okno můžete zavřít\\.$"))
+                  .match(main.statusLabel->text())
+                  .hasMatch())
+      << main.statusLabel->text().toStdString();
   main.Status().SetUnreachableAfterMs(StatusLine::kDefaultUnreachableAfterMs);
 
   // The bank answers: its key, the balance, the list of payments.
@@ -749,7 +752,7 @@ TEST_F(WindowsTest, StatusLineSaysWhatTheWalletWaitsForAsTheStepsGo) {
   ASSERT_EQ(testing::FrameId(await_bank()), 1);
   bank.SendTo(2000, testing::SealForWallet("10000", 2, key));
   ASSERT_EQ(testing::FrameId(await_bank()), 13);
-  EXPECT_EQ(main.statusLabel->text(), U("Čekám na odpověď banky… 0 s"));
+  EXPECT_TRUE(main.statusLabel->text().startsWith(U("Čekám na odpověď banky… ")));
   bank.SendTo(2000, testing::SealForWallet("Zadne platby", 13, key));
   EXPECT_TRUE(testing::ProcessEventsUntil([&] { return main.Session()->ConnectionEnded(); }));
 
