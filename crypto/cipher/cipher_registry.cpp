@@ -2,6 +2,14 @@
 
 #include "crypto/cipher/blowfish.h"
 #include "crypto/cipher/des.h"
+#include "crypto/cipher/gost.h"
+#include "crypto/cipher/mars.h"
+#include "crypto/cipher/misty.h"
+#include "crypto/cipher/safer.h"
+#include "crypto/cipher/skipjack.h"
+#include "crypto/cipher/square.h"
+#include "crypto/cipher/tea.h"
+#include "crypto/cipher/threeway.h"
 #include "crypto/hash/class_registry.h"
 
 namespace pelvane {
@@ -10,16 +18,29 @@ namespace {
 ClassRegistry& Registry() {
   static ClassRegistry registry = [] {
     ClassRegistry r;
-    const auto add = [&r](TCipherClassRef cls, std::string_view description) {
-      r.Register(cls, cls->ClassName(), description, "");
+    const auto add = [&r](TCipherClassRef cls, std::string_view description,
+                          std::string_view note = "") {
+      r.Register(cls, cls->ClassName(), description, note);
     };
+    add(TCipher_3Way::StaticClass(), "");
     add(TCipher_Blowfish::StaticClass(), "");
+    add(TCipher_Gost::StaticClass(), "");
+    add(TCipher_SAFER_K64::StaticClass(), "SAFER-K64");
+    add(TCipher_SAFER_SK64::StaticClass(), "SAFER-SK64", "Keyscheduling");
+    add(TCipher_SAFER_K128::StaticClass(), "SAFER-K128");
+    add(TCipher_SAFER_SK128::StaticClass(), "SAFER-SK128", "Keyscheduling");
+    add(TCipher_Square::StaticClass(), "");
+    add(TCipher_TEA::StaticClass(), "TEA");
+    add(TCipher_TEAN::StaticClass(), "TEA extended");
     add(TCipher_1DES::StaticClass(), "DES Single 8byte");
     add(TCipher_2DES::StaticClass(), "DES Double 8byte");
     add(TCipher_2DDES::StaticClass(), "DES Double 16byte");
     add(TCipher_3DES::StaticClass(), "DES Triple 8byte");
     add(TCipher_3DDES::StaticClass(), "DES Triple 16byte");
     add(TCipher_3TDES::StaticClass(), "DES Triple 24byte");
+    add(TCipher_Mars::StaticClass(), "", "Patented");
+    add(TCipher_Misty::StaticClass(), "Misty 1", "free for non-commercial");
+    add(TCipher_Skipjack::StaticClass(), "");
     return r;
   }();
   return registry;

@@ -1,8 +1,7 @@
 // The process-wide cipher registry: every cipher is found by name through it. It is filled on
-// first use with TCipher_Blowfish ("Blowfish"), TCipher_1DES ("DES Single 8byte"),
-// TCipher_2DES ("DES Double 8byte"), TCipher_2DDES ("DES Double 16byte"), TCipher_3DES
-// ("DES Triple 8byte"), TCipher_3DDES ("DES Triple 16byte") and TCipher_3TDES
-// ("DES Triple 24byte"), in that order, all with an empty note.
+// first use with the working classes in the order of the registry table (cipher_registry.cpp
+// lists them with their descriptions and notes); rows whose algorithm is not built here are
+// absent.
 #pragma once
 
 #include <string>
