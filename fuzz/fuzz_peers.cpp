@@ -38,7 +38,12 @@
 #include "peers/bank_database.h"
 #include "peers/gateway.h"
 #include "peers/merchant.h"
-#include "peers/peer_common.h"
+#include "peers/order_text.h"
+#include "peers/peer_base.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "tests/support/peer_fixture.h"
 
 namespace {
 
@@ -56,21 +61,11 @@ constexpr char kOrder[] = "Kniha;2;300\r\nPero;5;20\r\n";
 // As long as an order reference, so that the frame keeps its length fields.
 constexpr std::string_view kPlaceholder = "@PENDING-ORDER@@";
 
-struct Sent {
-  std::string host;
-  int port = 0;
-  std::string bytes;
-};
+using Sent = testing::SentFrame;
 
 // Every peer uses the wallet's key pair: fixed, and known to the seeds.
 PeerSeam Seam(std::vector<Sent>& sent) {
-  PeerSeam seam;
-  seam.send = [&sent](const std::string& host, int port, const std::string& bytes) {
-    sent.push_back({host, port, bytes});
-  };
-  seam.keys.public_key = kWalletPublicKey;
-  seam.keys.private_key = kWalletPrivateKey;
-  return seam;
+  return testing::RecordingSeam(sent);
 }
 
 // The peers' log on standard error when PELVANE_FUZZ_VERBOSE is set (to look at one input).
@@ -121,11 +116,11 @@ void Replace(std::string& text, std::string_view from, const std::string& to) {
 
 void CheckSent(const std::vector<Sent>& sent, std::size_t from) {
   for (std::size_t i = from; i < sent.size(); ++i)
-    FUZZ_CHECK(sent[i].bytes.size() <= kMaxFrameSize);
+    FUZZ_CHECK(sent[i].frame.size() <= kMaxFrameSize);
 }
 
 std::string DemoDigest() {
-  return CustomerDigestOf(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword);
+  return ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword);
 }
 
 void WalletMeets(PeerBase& peer, int state) {
@@ -184,7 +179,7 @@ void FuzzGateway(int state, bool trusted, const std::string& datagram_in) {
           BuildPlainFrame(PackFields({kReference, kWalletIp, "320", kMerchantAccount, block}),
                           kMsgAuthorizationRequest),
           kMerchantIp, kMerchantPort);
-    FUZZ_CHECK(!sent.empty() && IdOf(sent.back().bytes) == kMsgDebitRequest);
+    FUZZ_CHECK(!sent.empty() && IdOf(sent.back().frame) == kMsgDebitRequest);
   }
   const std::size_t sent_before = sent.size();
   std::string datagram = datagram_in;
@@ -195,7 +190,7 @@ void FuzzGateway(int state, bool trusted, const std::string& datagram_in) {
   CheckSent(sent, sent_before);
   for (std::size_t i = sent_before; i < sent.size(); ++i) {
     // Debit requests go only to the bank.
-    if (IdOf(sent[i].bytes) == kMsgDebitRequest) {
+    if (IdOf(sent[i].frame) == kMsgDebitRequest) {
       FUZZ_CHECK(sent[i].host == kBankIp && sent[i].port == kBankPort);
     }
   }
@@ -208,8 +203,8 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
   std::string reference = kReference;
   if (state >= 3) {
     Drive(merchant, Dual(DemoDigest(), kOrder, kMsgDualOrder), kWalletIp, 2000);
-    FUZZ_CHECK(!sent.empty() && IdOf(sent.back().bytes) == kMsgAuthorizationRequest);
-    reference = UnpackFields(GetMessageBody(sent.back().bytes), 5)[0];
+    FUZZ_CHECK(!sent.empty() && IdOf(sent.back().frame) == kMsgAuthorizationRequest);
+    reference = UnpackFields(GetMessageBody(sent.back().frame), 5)[0];
   }
   const std::size_t sent_before = sent.size();
   std::string datagram = datagram_in;
@@ -220,7 +215,7 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
   CheckSent(sent, sent_before);
   for (std::size_t i = sent_before; i < sent.size(); ++i) {
     // Authorisation requests go only to the gateway.
-    if (IdOf(sent[i].bytes) == kMsgAuthorizationRequest) {
+    if (IdOf(sent[i].frame) == kMsgAuthorizationRequest) {
       FUZZ_CHECK(sent[i].host == kGatewayIp && sent[i].port == kGatewayPort);
     }
   }

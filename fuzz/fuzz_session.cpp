@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "app/session/customer.h"
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_keys.h"
 #include "app/session/wallet_session.h"
@@ -25,6 +25,9 @@
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
+#include "tests/support/frame_recorder.h"
+#include "tests/support/recording_sinks.h"
+#include "tests/support/test_customer.h"
 
 namespace {
 
@@ -42,17 +45,17 @@ const std::string kPurchase =
     "Polo\x9Eky:\r\n"
     "Kniha;2;300\r\nPero;5;20\r\n";
 
-struct Log final : LogSink {
-  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
-  std::vector<std::string> lines;
-};
-struct Labels final : LabelSink {
-  void SetLabel(WalletLabel, std::string_view) override {}
-};
-struct Reporter final : ErrorReporter {
-  void ReportError(std::string_view message) noexcept override { messages.emplace_back(message); }
-  std::vector<std::string> messages;
-};
+using Log = testing::RecordingLog;
+using Labels = testing::RecordingLabels;
+using Reporter = testing::RecordingReporter;
+using testing::FrameRecorder;
+using testing::RecordedFrame;
+
+// The customer of every exchange (set up once).
+ExchangeInputs& Customer() {
+  static ExchangeInputs customer = testing::TestExchange("demo", "127.0.0.2", nullptr);
+  return customer;
+}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -109,13 +112,7 @@ std::string ToWallet(const std::string& text, int id, const std::string& session
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   SetPacingMs(0);
-  Identification id;
-  id.first_name = "Jan";
-  id.surname = "Nov\xE1k";
-  id.birth_number = "750101/1234";
-  id.password = "demo";
-  id.bank_host = "127.0.0.2";
-  AcceptIdentification(id);
+  Customer();
   return 0;
 }
 
@@ -126,10 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int key_choice = (data[0] >> 4) & 3;
   const bool with_purchase = state != 2 && state != 4;
 
-  GatewayHost.clear();
-  MerchantHost.clear();
-  PurchaseFile.reset();
-  if (with_purchase) PurchaseFile = std::make_unique<PurchaseBuffer>(kPurchase);
+  std::unique_ptr<PurchaseBuffer> purchase;
+  if (with_purchase) purchase = std::make_unique<PurchaseBuffer>(kPurchase);
 
   Log log;
   Labels labels;
@@ -138,7 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WalletSession session(log, labels, reporter, recorder);
   int ended_calls = 0;
   session.OnConnectionEnded = [&] { ++ended_calls; };
-  session.Start();
+  ExchangeInputs inputs = Customer();
+  inputs.purchase = purchase.get();
+  session.Start(std::move(inputs));
 
   if (state >= 1) Drive(session, log, BuildPlainFrame(kPeerKey, 98));
   if (state >= 3) Drive(session, log, ToWallet("10000", 2, session.Keys().FBankSessionKey));

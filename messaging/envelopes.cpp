@@ -119,11 +119,6 @@ std::string BuildKeyFrame(std::string_view data, const std::string& public_key, 
   return frame;
 }
 
-void SendKeyMessage(std::string_view data, const std::string& public_key, const std::string& host,
-                    int port, int identifier) {
-  SendDatagram(host, port, BuildKeyFrame(data, public_key, identifier));
-}
-
 std::string BuildSecureBlock(std::string_view text, std::string_view session_key,
                              const std::string& public_key) {
   if (SecureBlockSize(text.size()) > kMaxBlockSize) RefuseBlock(SecureBlockSize(text.size()));
@@ -146,11 +141,6 @@ std::string BuildSecureFrame(std::string_view text, int identifier, const std::s
   return frame;
 }
 
-void SendSecureMessage(const std::string& host, int port, std::string_view text, int identifier,
-                       const std::string& public_key, std::string_view session_key) {
-  SendDatagram(host, port, BuildSecureFrame(text, identifier, public_key, session_key));
-}
-
 std::string BuildDualFrame(std::string_view first_block, std::string_view second_block,
                            int identifier) {
   std::string frame = Id2(identifier);
@@ -159,11 +149,6 @@ std::string BuildDualFrame(std::string_view first_block, std::string_view second
   frame += first_block;
   frame += second_block;
   return frame;
-}
-
-void SendDualMessage(std::string_view first_block, std::string_view second_block,
-                     const std::string& host, int identifier, int port) {
-  SendDatagram(host, port, BuildDualFrame(first_block, second_block, identifier));
 }
 
 std::string OpenSecureMessage(std::string_view frame, std::string_view session_key,

@@ -51,10 +51,6 @@ std::size_t SecureBlockSize(std::size_t text_length) noexcept;
 // kMaxFrameSize, and the RSA component's errors for an unusable key.
 std::string BuildKeyFrame(std::string_view data, const std::string& public_key, int identifier);
 
-// Builds the key frame and sends it to host:port with SendDatagram.
-void SendKeyMessage(std::string_view data, const std::string& public_key, const std::string& host,
-                    int port, int identifier);
-
 // The secure block of text: len4(body) + body. Throws EEnvelopeTooLarge when the block could
 // not fit a frame (more than kMaxFrameSize - 2 characters).
 std::string BuildSecureBlock(std::string_view text, std::string_view session_key,
@@ -65,19 +61,10 @@ std::string BuildSecureBlock(std::string_view text, std::string_view session_key
 std::string BuildSecureFrame(std::string_view text, int identifier, const std::string& public_key,
                              std::string_view session_key);
 
-// Builds the secure frame and sends it to host:port with SendDatagram.
-void SendSecureMessage(const std::string& host, int port, std::string_view text, int identifier,
-                       const std::string& public_key, std::string_view session_key);
-
 // The dual frame: id2 + first block + second block. Throws EFrameError for an identifier
 // outside 0-255 and EEnvelopeTooLarge for a frame larger than kMaxFrameSize.
 std::string BuildDualFrame(std::string_view first_block, std::string_view second_block,
                            int identifier);
-
-// Builds the dual frame and sends it to host:port. A frame that is too large is refused before
-// anything is sent.
-void SendDualMessage(std::string_view first_block, std::string_view second_block,
-                     const std::string& host, int identifier, int port);
 
 // The text of a secure frame, or kDigestMismatchText when the digest it carries is not the MD5
 // digest of the text. The identifier field is not examined and characters after the stated

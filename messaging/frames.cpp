@@ -1,9 +1,6 @@
 #include "messaging/frames.h"
 
 #include "crypto/formats/formats.h"
-#include "messaging/memory_stream.h"
-#include "messaging/pacing.h"
-#include "messaging/udp_socket.h"
 
 namespace pelvane {
 
@@ -70,10 +67,6 @@ std::string BuildPlainFrame(std::string_view data, int identifier) {
   return frame;
 }
 
-void SendPlainMessage(const std::string& host, int port, std::string_view data, int identifier) {
-  SendDatagram(host, port, BuildPlainFrame(data, identifier));
-}
-
 std::string GetMessageBody(std::string_view frame) {
   const std::string_view length_field = frame.size() > kLengthFieldOffset
                                             ? frame.substr(kLengthFieldOffset, kLengthDigits)
@@ -88,17 +81,6 @@ std::string GetMessageBody(std::string_view frame) {
     throw EStringFormat("Input is not an valid Hexadecimal Format.");
   }
   return FormatToStr(body, kFormatHex);
-}
-
-void SendDatagram(const std::string& host, int port, std::string_view text) {
-  Pause(PacingMs());
-  TUDPSocket socket;
-  socket.SetRemoteHost(host);
-  socket.SetLocalPort(kWalletPort);
-  if (port > 0) socket.SetRemotePort(port);
-  TMemoryStream stream;
-  stream.WriteString(text);
-  socket.SendStream(stream);
 }
 
 }  // namespace pelvane

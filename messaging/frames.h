@@ -1,4 +1,4 @@
-// Message frames and the routine that sends any text as one datagram.
+// Message frames.
 //
 // A frame is one text: the message identifier as two hexadecimal digits, the body length in
 // characters as four hexadecimal digits, then the body. Digits are written in upper case and
@@ -12,9 +12,6 @@
 #include "crypto/exception.h"
 
 namespace pelvane {
-
-// The local port every sender tries to bind; peers answer there.
-inline constexpr int kWalletPort = 2000;
 
 // A frame that cannot be built: an identifier outside 0-255, or a body longer than its
 // four-digit length field can state.
@@ -35,18 +32,10 @@ std::int32_t HexFieldToInt(std::string_view field);
 // out of range or data longer than 32767 bytes.
 std::string BuildPlainFrame(std::string_view data, int identifier);
 
-// Builds the plain frame of data under identifier and sends it with SendDatagram.
-void SendPlainMessage(const std::string& host, int port, std::string_view data, int identifier);
-
 // The decoded body of a frame whose body is hexadecimal text; the identifier is not examined
 // and characters after the stated length are ignored. Throws EConvertError for a length field
 // that is not hexadecimal, EStringFormat "Input is not an valid Hexadecimal Format." for a body
 // shorter than its length field states or holding characters outside the hexadecimal format.
 std::string GetMessageBody(std::string_view frame);
-
-// Pauses PacingMs() (see pacing.h), then sends text unchanged as one datagram to host:port from
-// a fresh TUDPSocket that tries to bind kWalletPort. A port of 0 or below leaves the remote
-// port at 0. Errors of TUDPSocket::SendStream go on to the caller unchanged.
-void SendDatagram(const std::string& host, int port, std::string_view text);
 
 }  // namespace pelvane

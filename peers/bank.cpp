@@ -5,6 +5,11 @@
 
 #include "crypto/formats/charset.h"
 #include "messaging/frames.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/refusal.h"
+#include "protocol/texts.h"
 
 namespace pelvane::peers {
 
@@ -110,7 +115,7 @@ bool Bank::Handle(int id, const std::string& frame, const std::string& from_ip, 
 
 void Bank::OnCustomerDigest(const std::string& frame, const std::string& ip, WalletKeys& wallet) {
   const std::string digest = OpenFromWallet(frame, wallet);
-  if (digest.compare(0, 3, "***") == 0) {
+  if (IsRefusal(digest)) {
     customers_.erase(ip);
     SendSecureToWallet(ip, wallet, kMsgBalance, digest);
     return;
@@ -130,7 +135,7 @@ void Bank::OnCustomerDigest(const std::string& frame, const std::string& ip, Wal
 void Bank::OnPaymentListRequest(const std::string& frame, const std::string& ip,
                                 WalletKeys& wallet) {
   const std::string digest = OpenFromWallet(frame, wallet);
-  if (digest.compare(0, 3, "***") == 0) {
+  if (IsRefusal(digest)) {
     SendSecureToWallet(ip, wallet, kMsgPaymentList, digest);
     return;
   }
@@ -155,9 +160,9 @@ void Bank::OnWalletRefusal(const std::string& frame, const std::string& ip, Wall
 void Bank::OnGatewayAddressRequest(const std::string& frame, const std::string& ip,
                                    WalletKeys& wallet) {
   const std::string text = OpenFromWallet(frame, wallet);
-  if (text.compare(0, 3, "***") == 0) {
+  if (IsRefusal(text)) {
     SendSecureToWallet(ip, wallet, kMsgGatewayAddress, text);
-  } else if (text != "IP") {
+  } else if (text != kGatewayAddressQuery) {
     SendSecureToWallet(ip, wallet, kMsgGatewayAddress, kUnknownRequestText);
   } else if (customers_.find(ip) == customers_.end()) {
     SendSecureToWallet(ip, wallet, kMsgGatewayAddress, kNotIdentifiedText);
@@ -197,7 +202,7 @@ void Bank::OnDebitRequest(const std::string& frame, const std::string& ip, int p
       break;
     case DebitRefusal::kInsufficientFunds:
       status = kResultRefused;
-      detail = kInsufficientFundsReason;
+      detail = std::string(kInsufficientFundsReason);
       break;
   }
   if (status == kResultRefused) {

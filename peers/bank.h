@@ -8,15 +8,13 @@
 #include <string>
 
 #include "peers/bank_database.h"
-#include "peers/peer_common.h"
+#include "peers/peer_base.h"
 
 namespace pelvane::peers {
 
 // The refusal texts the bank sends (Windows-1250).
 inline constexpr char kUnknownCustomerText[] =
     "*** Z\xE1kazn\xEDk nen\xED veden v bance nebo zadal chybn\xE9 heslo.";
-inline constexpr char kInsufficientFundsReason[] =
-    "Z\xE1kazn\xEDk m\xE1 nedostate\xE8nou hotovost na \xFA\xE8tu.";
 
 // The most characters a secure frame carries (a longer payment list is cut to the newest).
 inline constexpr std::size_t kMaxSecureText = 585;

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "app/session/customer.h"
 #include "crypto/formats/charset.h"
+#include "protocol/customer_digest.h"
 
 namespace pelvane::peers {
 
@@ -120,16 +120,6 @@ constexpr char kPaymentColumns[] =
 
 }  // namespace
 
-std::string CustomerDigestOf(const std::string& first_name, const std::string& surname,
-                             const std::string& birth_number, const std::string& password) {
-  Identification id;
-  id.first_name = first_name;
-  id.surname = surname;
-  id.birth_number = birth_number;
-  id.password = password;
-  return ComputeCustomerDigest(id);
-}
-
 BankDatabase::BankDatabase(const std::string& path) {
   const int rc =
       sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -175,7 +165,7 @@ void BankDatabase::CreateSchema() {
   }
   Exec(kSchema);
   Statement demo(db_, "INSERT INTO accounts(digest, name, balance) VALUES(?, ?, ?)");
-  demo.Bind(1, CustomerDigestOf(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword))
+  demo.Bind(1, ComputeCustomerDigest(kDemoFirstName, kDemoSurname, kDemoBirthNumber, kDemoPassword))
       .Bind(2, Cp1250ToUtf8(std::string(kDemoFirstName) + ' ' + kDemoSurname))
       .Bind(3, kDemoBalance);
   demo.Step();
@@ -193,7 +183,7 @@ Account BankDatabase::AddAccount(const std::string& first_name, const std::strin
     throw EBankDatabase("The balance must be a whole number of crowns from 0 to " +
                         std::to_string(kMaxAmount));
   }
-  const std::string digest = CustomerDigestOf(first_name, surname, birth_number, password);
+  const std::string digest = ComputeCustomerDigest(first_name, surname, birth_number, password);
   Transaction tx(db_);
   if (FindByDigest(digest)) {
     throw EBankDatabase(

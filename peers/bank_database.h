@@ -1,10 +1,9 @@
 // The simulated bank's books: customer accounts and the payments made from them, kept in an
 // SQLite database so that money once moved stays moved between runs.
 //
-// Accounts are found by the customer digest (the upper-case hexadecimal SHA digest of
-// "first surname birth password" in Windows-1250), the same text the wallet sends. Names are
-// stored as UTF-8. Amounts are whole crowns and fit a 32-bit signed integer, because the wallet
-// reads the balance as one.
+// Accounts are found by the customer digest (protocol/customer_digest.h), the same text the
+// wallet sends. Names are stored as UTF-8. Amounts are whole crowns and fit a 32-bit signed
+// integer, because the wallet reads the balance as one.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,8 @@
 #include <vector>
 
 #include "crypto/exception.h"
+#include "protocol/customer_digest.h"
+#include "protocol/order.h"
 
 struct sqlite3;
 
@@ -30,9 +31,6 @@ inline constexpr char kDemoSurname[] = "Nov\xE1k";
 inline constexpr char kDemoBirthNumber[] = "750101/1234";
 inline constexpr char kDemoPassword[] = "demo";
 inline constexpr std::int64_t kDemoBalance = 10000;
-
-// The largest balance or amount: the wallet converts the balance to a 32-bit integer.
-inline constexpr std::int64_t kMaxAmount = 2147483647;
 
 struct Account {
   std::int64_t id = 0;
@@ -62,10 +60,6 @@ struct DebitResult {
   // The balance after the call (unchanged when refused); 0 for an unknown customer.
   std::int64_t balance = 0;
 };
-
-// The customer digest of the four identification fields, all Windows-1250 texts.
-std::string CustomerDigestOf(const std::string& first_name, const std::string& surname,
-                             const std::string& birth_number, const std::string& password);
 
 class BankDatabase {
  public:

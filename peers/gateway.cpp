@@ -2,6 +2,10 @@
 
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/refusal.h"
 
 namespace pelvane::peers {
 
@@ -74,7 +78,7 @@ void Gateway::OnAuthorizationRequest(const std::string& frame, const std::string
     LogText("the gateway block does not open: ", e.Message());
     digest = std::string("*** ") + kBadBlockReason;
   }
-  if (digest.compare(0, 3, "***") == 0) {
+  if (IsRefusal(digest)) {
     SendSecureToWallet(wallet_ip, *wallet, kMsgGatewayRefusal,
                        kRefusedPrefix + StripRefusalMark(digest));
     AnswerMerchant(ip, port, reference, kResultRefused, StripRefusalMark(digest));

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "peers/peer_common.h"
+#include "peers/peer_base.h"
 
 namespace pelvane::peers {
 

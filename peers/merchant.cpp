@@ -3,6 +3,11 @@
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "peers/order_text.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/refusal.h"
 
 namespace pelvane::peers {
 
@@ -20,8 +25,7 @@ std::string TakeBlock(const std::string& frame, std::size_t& pos) {
   if (frame.size() < pos + 4) throw EPeerFrame("The dual message is cut short");
   const std::string_view digits = std::string_view(frame).substr(pos, 4);
   for (char c : digits) {
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!hex) throw EPeerFrame("A block length of the dual message is not hexadecimal");
+    if (!IsHexDigit(c)) throw EPeerFrame("A block length of the dual message is not hexadecimal");
   }
   const auto length = static_cast<std::size_t>(HexFieldToInt(digits));
   if (frame.size() < pos + 4 + length) throw EPeerFrame("A block of the dual message is cut short");
@@ -67,7 +71,7 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
   const std::string merchant_block = TakeBlock(frame, pos);
 
   const std::string order_text = OpenFromWallet(std::string("4F") + merchant_block, *wallet);
-  if (order_text.compare(0, 3, "***") == 0) {
+  if (IsRefusal(order_text)) {
     SendSecureToWallet(ip, *wallet, kMsgMerchantReport,
                        kOrderRefusedPrefix + StripRefusalMark(order_text));
     return;

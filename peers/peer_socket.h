@@ -1,6 +1,12 @@
 // One peer's UDP endpoint: a datagram socket bound to a given IPv4 address and port, reporting
 // every arriving datagram on the Qt event loop, and sending its answers from that same socket
 // (so a peer's datagrams come from its well-known port) after the process-wide pacing pause.
+//
+// Why not the wallet's TUDPSocket (messaging/udp_socket.h): that component keeps the contract
+// the wallet was built on (it binds every local address, carries at most 2048 bytes, reports
+// no sender port, sends each datagram from a fresh socket). A peer must listen on the address
+// it is told, answer from its own port, and learn the sender's port, because it accepts
+// debit requests and results only from the other peer's well-known port.
 #pragma once
 
 #include <cstdint>

@@ -9,14 +9,12 @@
 #include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <sstream>
 
+#include "cmdline/options.h"
+#include "cmdline/password.h"
 #include "crypto/exception.h"
 #include "crypto/formats/charset.h"
 #include "crypto/secure.h"
@@ -35,7 +33,7 @@ constexpr char kUsage[] =
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
     "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
-    "                --birth-number NUMBER --password-file FILE --balance CROWNS\n"
+    "                --birth-number NUMBER [--password-file FILE] --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
     "\n"
     "Runs the customer's bank (UDP port 2001), the payment gateway (2003) and the merchant\n"
@@ -48,78 +46,31 @@ constexpr char kUsage[] =
     "  --bank-host    where the gateway finds the bank (default: the bind address)\n"
     "  --gateway-host the gateway's address the bank tells wallets and the merchant uses\n"
     "                 (default: the bind address)\n"
+    "  --password-file the new account's password is the file's first line; without it the\n"
+    "                 password is typed without echo, or read from standard input\n"
     "  --help         show this help\n"
     "  --version      show the program's version\n";
 
-struct UsageError {
-  std::string message;
-};
+using cmdline::ParsedOptions;
+using cmdline::UsageError;
 
-// --name value or --name=value options after the positional words.
-struct Parsed {
-  std::vector<std::string> words;
-  std::map<std::string, std::string> options;
-  bool help = false;
-  bool version = false;
-};
-
-Parsed Parse(const std::vector<std::string>& args) {
-  Parsed parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-    } else if (arg == "--version") {
-      parsed.version = true;
-    } else if (arg.rfind("--", 0) == 0) {
-      std::string name = arg.substr(2);
-      std::string value;
-      if (const auto eq = name.find('='); eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name.resize(eq);
-      } else {
-        if (i + 1 >= args.size()) throw UsageError{"The option --" + name + " needs a value"};
-        value = args[++i];
-      }
-      if (parsed.options.count(name) != 0)
-        throw UsageError{"The option --" + name + " is repeated"};
-      parsed.options[name] = value;
-    } else {
-      if (!parsed.options.empty()) {
-        throw UsageError{"Unexpected argument \"" + arg + "\" after the options"};
-      }
-      parsed.words.push_back(arg);
-    }
-  }
-  return parsed;
-}
-
-void AllowOnly(const Parsed& parsed, std::initializer_list<const char*> allowed) {
-  for (const auto& [name, value] : parsed.options) {
-    bool ok = false;
-    for (const char* a : allowed)
-      ok = ok || name == a;
-    if (!ok) throw UsageError{"Unknown option --" + name};
-  }
-}
-
-std::string Option(const Parsed& parsed, const std::string& name, std::string fallback = {}) {
-  const auto it = parsed.options.find(name);
-  return it == parsed.options.end() ? fallback : it->second;
-}
-
-std::string Required(const Parsed& parsed, const std::string& name) {
-  const auto it = parsed.options.find(name);
-  if (it == parsed.options.end()) throw UsageError{"The option --" + name + " is required"};
-  return it->second;
+// Every option of every command; each command allows its own (ParsedOptions::AllowOnly).
+ParsedOptions Parse(const std::vector<std::string>& args) {
+  cmdline::OptionTable table;
+  table.valued = {"role",         "bind",          "pause-ms",   "db",
+                  "bank-host",    "gateway-host",  "first-name", "surname",
+                  "birth-number", "password-file", "balance"};
+  table.flags = {"help", "version"};
+  table.aliases = {{"-h", "help"}};
+  return ParsedOptions(args, table);
 }
 
 std::int64_t NumberOption(const std::string& name, const std::string& text, std::int64_t max) {
   if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
-    throw UsageError{"--" + name + " needs a whole number from 0 to " + std::to_string(max)};
+    throw UsageError("--" + name + " needs a whole number from 0 to " + std::to_string(max));
   const std::int64_t value = std::stoll(text);
   if (value > max) {
-    throw UsageError{"--" + name + " needs a whole number from 0 to " + std::to_string(max)};
+    throw UsageError("--" + name + " needs a whole number from 0 to " + std::to_string(max));
   }
   return value;
 }
@@ -128,42 +79,36 @@ std::string Cp1250Field(const std::string& name, const std::string& utf8) {
   try {
     return Utf8ToCp1250(utf8);
   } catch (const EConvertError&) {
-    throw UsageError{"--" + name + " holds a character that Windows-1250 cannot represent"};
+    throw UsageError("--" + name + " holds a character that Windows-1250 cannot represent");
   }
 }
 
-std::string DatabasePath(const Parsed& parsed) {
-  const auto it = parsed.options.find("db");
-  return it != parsed.options.end() ? it->second : DefaultDatabasePath();
+std::string DatabasePath(const ParsedOptions& parsed) {
+  return parsed.Has("db") ? parsed.Required("db") : DefaultDatabasePath();
 }
 
-// The password: the file's first line without its line break, converted from UTF-8 (as the
-// wallet's command line reads it, so both compute the same customer digest).
-std::string ReadPassword(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Exception("Cannot read the password file " + path);
-  WipedString text(std::string(std::istreambuf_iterator<char>(in), {}));
-  const std::size_t end = text->find_first_of("\r\n");
-  if (end != std::string::npos) {
-    SecureWipe(text->data() + end, text->size() - end);
-    text->resize(end);
-  }
+// The password, converted from UTF-8 (as the wallet's command line reads it, so both compute
+// the same customer digest): the first line of --password-file, else typed without echo or
+// given on standard input.
+std::string ReadPassword(const ParsedOptions& parsed) {
+  const bool from_file = parsed.Has("password-file");
+  WipedString utf8(from_file ? cmdline::ReadPasswordFile(parsed.Required("password-file"))
+                             : cmdline::ReadPasswordFromInput("Password: "));
   try {
-    return Utf8ToCp1250(*text);
+    return Utf8ToCp1250(*utf8);
   } catch (const EConvertError&) {
-    throw Exception("The password file " + path +
+    throw Exception(std::string(from_file ? "The password file" : "The password") +
                     " holds a character that Windows-1250 cannot represent");
   }
 }
 
-int AccountAdd(const Parsed& parsed, std::ostream& out) {
-  AllowOnly(parsed, {"db", "first-name", "surname", "birth-number", "password-file", "balance"});
-  const std::string first = Cp1250Field("first-name", Required(parsed, "first-name"));
-  const std::string surname = Cp1250Field("surname", Required(parsed, "surname"));
-  const std::string birth = Cp1250Field("birth-number", Required(parsed, "birth-number"));
-  const std::string password_file = Required(parsed, "password-file");
-  const std::int64_t balance = NumberOption("balance", Required(parsed, "balance"), kMaxAmount);
-  WipedString password(ReadPassword(password_file));
+int AccountAdd(const ParsedOptions& parsed, std::ostream& out) {
+  parsed.AllowOnly({"db", "first-name", "surname", "birth-number", "password-file", "balance"});
+  const std::string first = Cp1250Field("first-name", parsed.Required("first-name"));
+  const std::string surname = Cp1250Field("surname", parsed.Required("surname"));
+  const std::string birth = Cp1250Field("birth-number", parsed.Required("birth-number"));
+  const std::int64_t balance = NumberOption("balance", parsed.Required("balance"), kMaxAmount);
+  WipedString password(ReadPassword(parsed));
   BankDatabase db(DatabasePath(parsed));
   const Account account = db.AddAccount(first, surname, birth, *password, balance);
   out << "Added account " << account.id << ": " << account.name << ", balance " << account.balance
@@ -171,8 +116,8 @@ int AccountAdd(const Parsed& parsed, std::ostream& out) {
   return 0;
 }
 
-int AccountList(const Parsed& parsed, std::ostream& out) {
-  AllowOnly(parsed, {"db"});
+int AccountList(const ParsedOptions& parsed, std::ostream& out) {
+  parsed.AllowOnly({"db"});
   BankDatabase db(DatabasePath(parsed));
   char line[128];
   std::snprintf(line, sizeof line, "%4s %14s  %-40s  %s\n", "ID", "Balance", "Customer digest",
@@ -206,18 +151,18 @@ void OnSignal(int) {
   [[maybe_unused]] const auto n = ::write(g_signal_pipe[1], &byte, 1);
 }
 
-int RunPeers(const Parsed& parsed, std::ostream& err) {
-  AllowOnly(parsed, {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host"});
-  const std::string role = Option(parsed, "role", "all");
+int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
+  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host"});
+  const std::string role = parsed.Value("role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
-    throw UsageError{"--role must be bank, gateway, merchant or all"};
+    throw UsageError("--role must be bank, gateway, merchant or all");
   }
-  const std::string bind = Option(parsed, "bind", "127.0.0.1");
+  const std::string bind = parsed.Value("bind", "127.0.0.1");
   const std::string peer_default = bind == "0.0.0.0" ? "127.0.0.1" : bind;
-  const std::string bank_host = Option(parsed, "bank-host", peer_default);
-  const std::string gateway_host = Option(parsed, "gateway-host", peer_default);
-  if (parsed.options.count("pause-ms") != 0) {
-    SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.options.at("pause-ms"), 60000)));
+  const std::string bank_host = parsed.Value("bank-host", peer_default);
+  const std::string gateway_host = parsed.Value("gateway-host", peer_default);
+  if (parsed.Has("pause-ms")) {
+    SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.Required("pause-ms"), 60000)));
   }
   if (QCoreApplication::instance() == nullptr) {
     err << "pelvane-peers: running the peers needs an application object\n";
@@ -272,23 +217,24 @@ std::string DefaultDatabasePath() {
 
 int RunPeersCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    const Parsed parsed = Parse(args);
-    if (parsed.help) {
+    const ParsedOptions parsed = Parse(args);
+    if (parsed.Has("help")) {
       out << kUsage;
       return 0;
     }
-    if (parsed.version) {
+    if (parsed.Has("version")) {
       out << "pelvane-peers " << PELVANE_VERSION << "\n";
       return 0;
     }
-    if (parsed.words.empty()) return RunPeers(parsed, err);
-    if (parsed.words[0] == "account" && parsed.words.size() == 2) {
-      if (parsed.words[1] == "add") return AccountAdd(parsed, out);
-      if (parsed.words[1] == "list") return AccountList(parsed, out);
+    const std::vector<std::string>& words = parsed.Words();
+    if (words.empty()) return RunPeers(parsed, err);
+    if (words[0] == "account" && words.size() == 2) {
+      if (words[1] == "add") return AccountAdd(parsed, out);
+      if (words[1] == "list") return AccountList(parsed, out);
     }
-    throw UsageError{"Unknown command \"" + parsed.words[0] + "\""};
+    throw UsageError("Unknown command \"" + words[0] + "\"");
   } catch (const UsageError& e) {
-    err << "pelvane-peers: " << e.message << "\n" << kUsage;
+    err << "pelvane-peers: " << e.what() << "\n" << kUsage;
     return kExitUsage;
   } catch (const Exception& e) {
     err << "pelvane-peers: " << ForTerminal(e.Message()) << "\n";

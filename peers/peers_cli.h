@@ -4,7 +4,7 @@
 //   pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]
 //                 [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]
 //   pelvane-peers account add [--db FILE] --first-name NAME --surname NAME
-//                 --birth-number NUMBER --password-file FILE --balance CROWNS
+//                 --birth-number NUMBER [--password-file FILE] --balance CROWNS
 //   pelvane-peers account list [--db FILE]
 #pragma once
 

@@ -2,27 +2,30 @@
 // the log to standard output as it grows and the labels' final values at the end.
 #include <fcntl.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/session/customer.h"
 #include "app/session/error_reporter.h"
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_session.h"
+#include "cmdline/options.h"
+#include "cmdline/password.h"
 #include "crypto/exception.h"
 #include "crypto/formats/charset.h"
 #include "crypto/secure.h"
@@ -116,84 +119,6 @@ class StderrReporter final : public pelvane::ErrorReporter {
   }
 };
 
-// A failure of the front end itself (reading the password); the message is UTF-8.
-class CliError : public std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-// A usage error: reported with a pointer to --help, exit status 2.
-struct UsageError {
-  std::string message;
-};
-
-// The first line of text, without its line break.
-std::string FirstLine(std::string text) {
-  const std::size_t end = text.find_first_of("\r\n");
-  if (end != std::string::npos) {
-    pelvane::SecureWipe(text.data() + end, text.size() - end);
-    text.resize(end);
-  }
-  return text;
-}
-
-std::string ReadAll(int fd, const std::string& name) {
-  std::string content;
-  char chunk[4096];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      pelvane::SecureWipe(chunk, sizeof chunk);
-      pelvane::SecureWipe(content);
-      throw CliError("Cannot read " + name + ": " + std::strerror(errno));
-    }
-    if (got == 0) break;
-    content.append(chunk, static_cast<std::size_t>(got));
-    // Only the first line counts; stop reading once it is complete.
-    if (content.find('\n') != std::string::npos) break;
-  }
-  pelvane::SecureWipe(chunk, sizeof chunk);
-  return content;
-}
-
-std::string ReadPasswordFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw CliError("Cannot open file " + path + ": " + std::strerror(errno));
-  std::string content;
-  try {
-    content = ReadAll(fd, path);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  ::close(fd);
-  return FirstLine(std::move(content));
-}
-
-// From the terminal without echo, or the first line of standard input when it is not one.
-std::string ReadPassword() {
-  if (!::isatty(STDIN_FILENO)) return FirstLine(ReadAll(STDIN_FILENO, "standard input"));
-  std::fputs("Heslo: ", stderr);
-  std::fflush(stderr);
-  termios saved{};
-  const bool have_terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (have_terminal) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
-  std::string line;
-  try {
-    line = ReadAll(STDIN_FILENO, "the terminal");
-  } catch (...) {
-    if (have_terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    throw;
-  }
-  if (have_terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-  return FirstLine(std::move(line));
-}
-
 // SIGINT and SIGTERM end the event loop through a pipe, so the labels are still printed.
 int g_signal_pipe[2] = {-1, -1};
 
@@ -233,84 +158,96 @@ struct Settings {
   int pause_ms = pelvane::kDefaultPacingMs;
 };
 
-Settings ParseArguments(QCoreApplication& app) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QString::fromUtf8(
-      "Pelvane wallet without windows: identifies the customer, runs the payment protocol\n"
-      "against the bank, gateway and merchant over UDP (receiving on port 2000) and prints\n"
-      "the log as it grows, then the final values of name, birth number and balance.\n"
-      "With PURCHASE-FILE it makes the purchase the file describes; without one it asks the\n"
-      "bank for the payments already made.\n"
-      "The password is read from --password-file, else from the terminal without echo,\n"
-      "else from standard input; never from the command line.\n"
-      "\n"
-      "Exit status: 0 the exchange ended (end-of-connection line logged), 1 failure\n"
-      "(message on standard error), 2 usage error, 3 --timeout passed without an end,\n"
-      "128 + the signal's number when interrupted (Ctrl+C: 130)."));
-  const QCommandLineOption help = parser.addHelpOption();
-  const QCommandLineOption version = parser.addVersionOption();
-  const QCommandLineOption first_name("first-name",
-                                      QString::fromUtf8("Customer's first name (default Jan)."),
-                                      "TEXT", QString::fromUtf8(kDefaultFirstName));
-  const QCommandLineOption surname("surname",
-                                   QString::fromUtf8("Customer's surname (default Novák)."), "TEXT",
-                                   QString::fromUtf8(kDefaultSurname));
-  const QCommandLineOption birth_number(
-      "birth-number", QString::fromUtf8("Customer's birth number (default 750101/1234)."), "TEXT",
-      QString::fromUtf8(kDefaultBirthNumber));
-  const QCommandLineOption bank("bank", "Address of the customer's bank (default 127.0.0.1).",
-                                "HOST", QString::fromUtf8(kDefaultBank));
-  const QCommandLineOption password_file("password-file",
-                                         "Read the password from the first line of FILE.", "FILE");
-  const QCommandLineOption listen("listen",
-                                  "Keep running after the end of the exchange (end with Ctrl+C).");
-  const QCommandLineOption timeout(
-      "timeout", "Exit with status 3 when no end of the exchange comes within SECONDS.", "SECONDS");
-  const QCommandLineOption pause_ms("pause-ms",
-                                    "Pause before every datagram in milliseconds (default 1000).",
-                                    "N", QString::number(pelvane::kDefaultPacingMs));
-  for (const QCommandLineOption* option : {&first_name, &surname, &birth_number, &bank,
-                                           &password_file, &listen, &timeout, &pause_ms}) {
-    parser.addOption(*option);
+constexpr char kHelp[] =
+    "Usage: pelvane-cli [options] [PURCHASE-FILE]\n"
+    "Pelvane wallet without windows: identifies the customer, runs the payment protocol\n"
+    "against the bank, gateway and merchant over UDP (receiving on port 2000) and prints\n"
+    "the log as it grows, then the final values of name, birth number and balance.\n"
+    "With PURCHASE-FILE it makes the purchase the file describes; without one it asks the\n"
+    "bank for the payments already made.\n"
+    "The password is read from --password-file, else from the terminal without echo,\n"
+    "else from standard input; never from the command line.\n"
+    "\n"
+    "Exit status: 0 the exchange ended (end-of-connection line logged), 1 failure\n"
+    "(message on standard error), 2 usage error, 3 --timeout passed without an end,\n"
+    "128 + the signal's number when interrupted (Ctrl+C: 130).\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help              Displays help on commandline options.\n"
+    "  -v, --version           Displays version information.\n"
+    "  --first-name <TEXT>     Customer's first name (default Jan).\n"
+    "  --surname <TEXT>        Customer's surname (default Nov\xC3\xA1k).\n"
+    "  --birth-number <TEXT>   Customer's birth number (default 750101/1234).\n"
+    "  --bank <HOST>           Address of the customer's bank (default 127.0.0.1).\n"
+    "  --password-file <FILE>  Read the password from the first line of FILE.\n"
+    "  --listen                Keep running after the end of the exchange (end with Ctrl+C).\n"
+    "  --timeout <SECONDS>     Exit with status 3 when no end of the exchange comes within\n"
+    "                          SECONDS.\n"
+    "  --pause-ms <N>          Pause before every datagram in milliseconds (default 1000).\n"
+    "\n"
+    "Arguments:\n"
+    "  PURCHASE-FILE           Purchase description file (Windows-1250).\n";
+
+// Reads the command line (without the program name). --help and --version print and end the
+// program.
+Settings ParseArguments(const std::vector<std::string>& args) {
+  pelvane::cmdline::OptionTable table;
+  table.valued = {"first-name",    "surname", "birth-number", "bank",
+                  "password-file", "timeout", "pause-ms"};
+  table.flags = {"help", "version", "listen"};
+  table.aliases = {{"-h", "help"}, {"-?", "help"}, {"-v", "version"}};
+  const pelvane::cmdline::ParsedOptions options(args, table);
+  if (options.Has("help")) {
+    std::fputs(kHelp, stdout);
+    std::exit(kExitEnded);
   }
-  parser.addPositionalArgument("PURCHASE-FILE", "Purchase description file (Windows-1250).",
-                               "[PURCHASE-FILE]");
+  if (options.Has("version")) {
+    std::printf("%s %s\n", kProgram, PELVANE_VERSION);
+    std::exit(kExitEnded);
+  }
 
-  if (!parser.parse(app.arguments())) throw UsageError{parser.errorText().toStdString()};
-  if (parser.isSet(help)) parser.showHelp(kExitEnded);
-  if (parser.isSet(version)) parser.showVersion();
-
-  const QStringList positional = parser.positionalArguments();
-  if (positional.size() > 1) throw UsageError{"more than one purchase file given"};
+  const std::vector<std::string>& positional = options.Words();
+  if (positional.size() > 1)
+    throw pelvane::cmdline::UsageError("more than one purchase file given");
 
   Settings s;
-  if (!positional.isEmpty()) {
-    if (positional.front().isEmpty()) throw UsageError{"the purchase file name is empty"};
-    s.purchase_file = QFile::encodeName(positional.front()).toStdString();
+  if (!positional.empty()) {
+    if (positional.front().empty())
+      throw pelvane::cmdline::UsageError("the purchase file name is empty");
+    s.purchase_file = positional.front();
   }
-  s.first_name = parser.value(first_name).toUtf8().toStdString();
-  s.surname = parser.value(surname).toUtf8().toStdString();
-  s.birth_number = parser.value(birth_number).toUtf8().toStdString();
-  s.bank = parser.value(bank).toUtf8().toStdString();
-  s.has_password_file = parser.isSet(password_file);
-  if (s.has_password_file)
-    s.password_file = QFile::encodeName(parser.value(password_file)).toStdString();
-  s.listen = parser.isSet(listen);
-  if (parser.isSet(timeout)) {
-    bool ok = false;
-    s.timeout_seconds = parser.value(timeout).toDouble(&ok);
+  s.first_name = options.Value("first-name", kDefaultFirstName);
+  s.surname = options.Value("surname", kDefaultSurname);
+  s.birth_number = options.Value("birth-number", kDefaultBirthNumber);
+  s.bank = options.Value("bank", kDefaultBank);
+  s.has_password_file = options.Has("password-file");
+  if (s.has_password_file) s.password_file = options.Required("password-file");
+  s.listen = options.Has("listen");
+  if (options.Has("timeout")) {
+    const std::string text = options.Required("timeout");
+    char* end = nullptr;
+    errno = 0;
+    s.timeout_seconds = text.empty() ? 0 : std::strtod(text.c_str(), &end);
+    const bool ok = !text.empty() && errno == 0 && end == text.c_str() + text.size();
     if (!ok || !(s.timeout_seconds > 0) || s.timeout_seconds > 2000000) {
-      throw UsageError{"--timeout needs a number of seconds greater than 0"};
+      throw pelvane::cmdline::UsageError("--timeout needs a number of seconds greater than 0");
     }
   }
-  bool ok = false;
-  s.pause_ms = parser.value(pause_ms).toInt(&ok);
-  if (!ok || s.pause_ms < 0) throw UsageError{"--pause-ms needs a whole number of 0 or more"};
+  long long pause = -1;
+  try {
+    pause = options.Integer("pause-ms", pelvane::kDefaultPacingMs);
+  } catch (const pelvane::cmdline::UsageError&) {
+    // reported below
+  }
+  if (pause < 0 || pause > INT_MAX) {
+    throw pelvane::cmdline::UsageError("--pause-ms needs a whole number of 0 or more");
+  }
+  s.pause_ms = static_cast<int>(pause);
   return s;
 }
 
-int Run(QCoreApplication& app) {
-  Settings settings = ParseArguments(app);
+int Run(const std::vector<std::string>& args) {
+  Settings settings = ParseArguments(args);
   pelvane::SetPacingMs(settings.pause_ms);
 
   StdoutLog log;
@@ -321,7 +258,11 @@ int Run(QCoreApplication& app) {
   // The purchase file is read as the Windows-1250 bytes it holds. Unlike the windows, which show
   // an error box and go on with an empty order, a file that cannot be read ends the run: an
   // empty order would otherwise be "bought" without anyone noticing.
-  if (!settings.purchase_file.empty()) pelvane::LoadPurchaseFile(settings.purchase_file);
+  std::unique_ptr<pelvane::PurchaseBuffer> purchase;
+  if (!settings.purchase_file.empty()) {
+    purchase = std::make_unique<pelvane::PurchaseBuffer>();
+    purchase->LoadFromFile(settings.purchase_file);
+  }
 
   // The receiver first, as the windows open it: a busy port ends the run before the password is
   // asked for.
@@ -329,15 +270,17 @@ int Run(QCoreApplication& app) {
   pelvane::WalletSession* session_ptr = nullptr;
   pelvane::OpenWalletReceiver(
       receiver, [&session_ptr](pelvane::TUDPSocket& sender, int count, const std::string& from) {
-        if (session_ptr != nullptr) session_ptr->UDPSocket1DataReceived(sender, count, from);
+        if (session_ptr != nullptr) session_ptr->ReceiveFrom(sender, count, from);
       });
 
+  pelvane::ExchangeInputs exchange;
   {
-    pelvane::WipedString password(
-        settings.has_password_file ? ReadPasswordFile(settings.password_file) : ReadPassword());
+    pelvane::WipedString password(settings.has_password_file
+                                      ? pelvane::cmdline::ReadPasswordFile(settings.password_file)
+                                      : pelvane::cmdline::ReadPasswordFromInput("Heslo: "));
     const pelvane::Identification id = pelvane::IdentificationFromUtf8(
         settings.first_name, settings.surname, settings.birth_number, *password, settings.bank);
-    pelvane::AcceptIdentification(id);
+    exchange = pelvane::ExchangeFor(id, purchase.get());
   }
 
   pelvane::WalletSession session(log, labels, pelvane::ProcessErrorReporter());
@@ -362,7 +305,7 @@ int Run(QCoreApplication& app) {
 
   int status = kExitFailure;
   try {
-    session.Start();
+    session.Start(std::move(exchange));
     status = QCoreApplication::exec();
   } catch (...) {
     session_ptr = nullptr;
@@ -382,9 +325,9 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(PELVANE_VERSION);
   int status = kExitFailure;
   try {
-    status = Run(app);
-  } catch (const UsageError& e) {
-    PrintError(e.message);
+    status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const pelvane::cmdline::UsageError& e) {
+    PrintError(e.what());
     std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
     status = kExitUsage;
   } catch (const pelvane::Exception& e) {
@@ -394,7 +337,5 @@ int main(int argc, char** argv) {
     PrintError(e.what());
     status = kExitFailure;
   }
-  pelvane::ReleaseCustomerGlobals();
-  pelvane::FreePurchaseFile();
   return status;
 }

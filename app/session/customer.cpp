@@ -2,10 +2,11 @@
 
 #include <utility>
 
+#include "app/session/purchase_file.h"
 #include "crypto/exception.h"
 #include "crypto/formats/charset.h"
-#include "crypto/hash/hash_manager.h"
 #include "crypto/secure.h"
+#include "protocol/customer_digest.h"
 
 namespace pelvane {
 
@@ -14,8 +15,6 @@ std::string CustomerSurname;
 std::string CustomerBirthNumber;
 std::string CustomerDigest;
 std::string BankHost;
-std::string GatewayHost;
-std::string MerchantHost;
 
 Identification::~Identification() {
   SecureWipe(password);
@@ -57,15 +56,33 @@ Identification IdentificationFromUtf8(std::string_view first_name, std::string_v
 }
 
 std::string IdentificationText(const Identification& id) {
-  return id.first_name + ' ' + id.surname + ' ' + id.birth_number + ' ' + id.password;
+  return IdentificationText(id.first_name, id.surname, id.birth_number, id.password);
 }
 
 std::string ComputeCustomerDigest(const Identification& id) {
-  THashManager hash;
-  hash.SetAlgorithm("Secure Hash Algorithm");
-  WipedString text(IdentificationText(id));
-  hash.CalcString(*text);
-  return hash.DigestString(kFormatHex);
+  return ComputeCustomerDigest(id.first_name, id.surname, id.birth_number, id.password);
+}
+
+ExchangeInputs ExchangeFor(const Identification& id, const PurchaseBuffer* purchase) {
+  ExchangeInputs inputs;
+  inputs.customer_digest = ComputeCustomerDigest(id);
+  inputs.first_name = id.first_name;
+  inputs.surname = id.surname;
+  inputs.birth_number = id.birth_number;
+  inputs.bank_host = id.bank_host;
+  inputs.purchase = purchase;
+  return inputs;
+}
+
+ExchangeInputs ExchangeFromProgramState() {
+  ExchangeInputs inputs;
+  inputs.first_name = CustomerFirstName;
+  inputs.surname = CustomerSurname;
+  inputs.birth_number = CustomerBirthNumber;
+  inputs.customer_digest = CustomerDigest;
+  inputs.bank_host = BankHost;
+  inputs.purchase = PurchaseFile.get();
+  return inputs;
 }
 
 void AcceptIdentification(const Identification& id) {
@@ -80,8 +97,8 @@ void AcceptIdentification(const Identification& id) {
 
 void ReleaseCustomerGlobals() noexcept {
   SecureWipe(CustomerDigest);
-  for (std::string* text : {&CustomerFirstName, &CustomerSurname, &CustomerBirthNumber, &BankHost,
-                            &GatewayHost, &MerchantHost}) {
+  for (std::string* text :
+       {&CustomerFirstName, &CustomerSurname, &CustomerBirthNumber, &BankHost}) {
     text->clear();
     text->shrink_to_fit();
   }

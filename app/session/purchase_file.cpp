@@ -9,6 +9,7 @@
 
 #include "app/session/conversion.h"
 #include "crypto/formats/charset.h"
+#include "protocol/order.h"
 
 namespace pelvane {
 
@@ -120,26 +121,19 @@ int PurchaseBuffer::GetOrderItem(int index, std::string& name, std::int32_t& cou
           std::to_string(static_cast<long long>(index) + kPurchaseHeaderLines - 1) + ")");
     }
     const std::string_view line = lines[static_cast<std::size_t>(index + kPurchaseHeaderLines - 1)];
-    const std::size_t first = line.find(';');
-    const std::string_view rest =
-        first == std::string_view::npos ? std::string_view() : line.substr(first + 1);
     // Without a second ";" the count text is empty, so a line of fewer than three fields fails
     // on its count with an empty text in the message.
-    const std::size_t second = rest.find(';');
-    const std::string_view count_text =
-        second == std::string_view::npos ? std::string_view() : rest.substr(0, second);
-    const std::string_view price_text =
-        second == std::string_view::npos ? std::string_view() : rest.substr(second + 1);
-    const std::int32_t item_count = StrToInt(count_text);
-    const std::int32_t item_price = StrToInt(price_text);
-    name = std::string(line.substr(0, first));
+    const OrderLineFields fields = SplitOrderLine(line);
+    const std::int32_t item_count = StrToInt(fields.count);
+    const std::int32_t item_price = StrToInt(fields.price);
+    name = std::string(fields.name);
     count = item_count;
     price = item_price;
   } else {
     std::string order;
     for (std::size_t i = kPurchaseHeaderLines; i < lines.size(); ++i) {
       order += lines[i];
-      order += "\r\n";
+      order += kOrderLineEnd;
     }
     name = std::move(order);
     count = 0;

@@ -2,14 +2,14 @@
 //
 // The session never sends a datagram itself: every send, and the wait between the key frame and
 // the first secure frame to the bank, goes through the SessionTransport it holds. The default,
-// DatagramTransport, is the real thing: the frame and envelope senders of the messaging layer,
-// each with the pacing pause before its datagram, and the same pause for the wait. Tests and
-// fuzzing substitute FrameRecorder, which builds the very same frames and keeps them instead.
+// DatagramTransport, is the real thing: the wallet's senders (protocol/sending.h), each with the
+// pacing pause before its datagram, and the same pause for the wait. Tests and fuzzing
+// substitute the FrameRecorder of the test-support library, which builds the very same frames
+// and keeps them instead.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pelvane {
 
@@ -44,30 +44,6 @@ class DatagramTransport final : public SessionTransport {
   void SendDual(std::string_view first_block, std::string_view second_block,
                 const std::string& host, int identifier, int port) override;
   void Pause(int milliseconds) override;
-};
-
-// One frame the recorder kept: where it would have gone and its exact text.
-struct RecordedFrame {
-  std::string host;
-  int port = 0;
-  std::string frame;
-};
-
-// Builds every frame exactly as DatagramTransport would (so building failures are the same) and
-// keeps it instead of sending; Pause only adds to paused_ms. No sockets, no sleeping.
-class FrameRecorder final : public SessionTransport {
- public:
-  void SendPlain(const std::string& host, int port, std::string_view data, int identifier) override;
-  void SendKey(std::string_view session_key, const std::string& public_key, const std::string& host,
-               int port, int identifier) override;
-  void SendSecure(const std::string& host, int port, std::string_view text, int identifier,
-                  const std::string& public_key, std::string_view session_key) override;
-  void SendDual(std::string_view first_block, std::string_view second_block,
-                const std::string& host, int identifier, int port) override;
-  void Pause(int milliseconds) override;
-
-  std::vector<RecordedFrame> frames;
-  long long paused_ms = 0;
 };
 
 }  // namespace pelvane

@@ -8,40 +8,23 @@
 #include <utility>
 
 #include "app/session/conversion.h"
-#include "app/session/customer.h"
 #include "app/session/error_reporter.h"
 #include "app/session/log.h"
 #include "app/session/purchase_file.h"
 #include "app/session/wallet_keys.h"
 #include "crypto/formats/formats.h"
-#include "crypto/rsa/rsa.h"
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/memory_stream.h"
 #include "messaging/pacing.h"
+#include "protocol/key_message.h"
+#include "protocol/messages.h"
+#include "protocol/order.h"
+#include "protocol/refusal.h"
 
 namespace pelvane {
 namespace {
-
-// Message identifiers (decimal).
-constexpr int kMsgCustomerDigest = 1;
-constexpr int kMsgBalance = 2;
-constexpr int kMsgPaymentConfirmed = 10;
-constexpr int kMsgPayments = 13;
-constexpr int kMsgGatewayReport = 20;
-constexpr int kMsgRefusal = 21;
-constexpr int kMsgBankReport = 22;
-constexpr int kMsgMerchantReport = 23;
-constexpr int kMsgGatewayFinal = 25;
-constexpr int kMsgAskGateway = 75;
-constexpr int kMsgGatewayAddress = 76;
-constexpr int kMsgDual = 79;
-constexpr int kMsgSessionKey = 89;
-constexpr int kMsgGatewayKey = 95;
-constexpr int kMsgMerchantKey = 96;
-constexpr int kMsgBankKey = 98;
-constexpr int kMsgPublicKey = 99;
 
 // Log texts (Windows-1250). Lines composed inside an entry are indented by three blanks.
 constexpr char kIndent[] = "   ";
@@ -129,11 +112,6 @@ std::string FormatDuration(std::chrono::steady_clock::duration elapsed) {
   return text;
 }
 
-// The identifier of a frame: its first two characters as a hexadecimal number.
-int FrameIdentifier(std::string_view frame) {
-  return HexFieldToInt(frame.substr(0, 2));
-}
-
 // Decrements a nesting counter when a handler leaves, also by an exception.
 class DepthGuard {
  public:
@@ -150,12 +128,12 @@ class DepthGuard {
 
 void OpenWalletReceiver(TUDPSocket& socket, TOnReceive handler) {
   socket.SetRemotePort(0);
-  socket.SetLocalPort(kReceiverPort);
+  socket.SetLocalPort(kWalletPort);
   socket.SetReportLevel(1);
   socket.OnDataReceived = std::move(handler);
   socket.Loaded();
   if (!socket.Bound()) {
-    throw EPortInUse(kPortTaken1 + std::to_string(kReceiverPort) + kPortTaken2);
+    throw EPortInUse(kPortTaken1 + std::to_string(kWalletPort) + kPortTaken2);
   }
 }
 
@@ -184,12 +162,14 @@ void WalletSession::SetSecret(std::string& slot, std::string value) {
   slot = std::move(value);
 }
 
-void WalletSession::Start() {
+void WalletSession::Start(ExchangeInputs inputs) {
+  SecureWipe(inputs_.customer_digest);
+  inputs_ = std::move(inputs);
   keys_.FBankPublicKey.clear();
-  if (PurchaseFile) {
+  if (inputs_.purchase != nullptr) {
     std::string url;
-    PurchaseFile->FindFileValue(kMerchantUrlKey, url);
-    MerchantHost = ExtractHost(url);
+    inputs_.purchase->FindFileValue(kMerchantUrlKey, url);
+    merchant_host_ = ExtractHost(url);
   }
   LogTimestamp(log_);
   Log(kGeneratingKeys);
@@ -205,28 +185,27 @@ void WalletSession::Start() {
   Log(kPublicKeyTitle);
   Log(kIndent + Hex(keys_.FOwnPublicKey));
   Log(kDoneIn + FormatDuration(t1 - t0));
-  transport_.SendPlain(BankHost, kBankPort, keys_.FOwnPublicKey, kMsgPublicKey);
-  labels_.SetLabel(WalletLabel::kName, CustomerFirstName + ' ' + CustomerSurname);
-  labels_.SetLabel(WalletLabel::kBirthNumber, CustomerBirthNumber);
+  transport_.SendPlain(inputs_.bank_host, kBankPort, keys_.FOwnPublicKey, kMsgWalletKey);
+  labels_.SetLabel(WalletLabel::kName, inputs_.first_name + ' ' + inputs_.surname);
+  labels_.SetLabel(WalletLabel::kBirthNumber, inputs_.birth_number);
 }
 
-void WalletSession::UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes,
-                                           const std::string& FromIP) {
+void WalletSession::ReceiveFrom(TUDPSocket& socket, int byte_count, const std::string& from_ip) {
   HandleDatagram([&] {
     TMemoryStream buffer;
-    sender.ReadStream(buffer);
-    const std::string frame = buffer.ReadString(NumberBytes);
+    socket.ReadStream(buffer);
+    const std::string frame = buffer.ReadString(byte_count);
     LogTimestamp(log_);
-    Log(kReceivedFrom + FromIP + kLength + std::to_string(NumberBytes) + kBytes);
+    Log(kReceivedFrom + from_ip + kLength + std::to_string(byte_count) + kBytes);
     ProcessMessage(frame);
   });
 }
 
-void WalletSession::DataReceived(std::string_view datagram, const std::string& FromIP) noexcept {
+void WalletSession::DataReceived(std::string_view datagram, const std::string& from_ip) noexcept {
   HandleDatagram([&] {
     const std::string frame(datagram);
     LogTimestamp(log_);
-    Log(kReceivedFrom + FromIP + kLength + std::to_string(frame.size()) + kBytes);
+    Log(kReceivedFrom + from_ip + kLength + std::to_string(frame.size()) + kBytes);
     ProcessMessage(frame);
   });
 }
@@ -279,80 +258,77 @@ std::string WalletSession::Open(std::string_view frame, const std::string& sessi
 }
 
 std::string WalletSession::TakePeerKey(std::string_view frame) {
-  std::string key = GetMessageBody(frame);
-  TRSA rsa;
-  rsa.SetKeyBits(kb0512);
-  rsa.SetPublicKey(key);
-  return key;
+  return PublicKeyOfKeyMessage(frame);
 }
 
 bool WalletSession::Refused(const std::string& text) {
-  if (!text.starts_with("***")) return false;
+  if (!IsRefusal(text)) return false;
   Log(text);
   LogEnd();
   return true;
 }
 
 void WalletSession::ProcessMessage(std::string_view frame) {
-  const int id = FrameIdentifier(frame);
+  const int id = MessageIdOf(frame);
   Log(kMessageId + std::to_string(id));
   switch (id) {
     case kMsgBankKey:
-      Message98(frame);
+      OnBankKey(frame);
       break;
     case kMsgBalance:
-      Message2(frame);
+      OnBalance(frame);
       break;
-    case kMsgPayments:
-      Message13(frame);
+    case kMsgPaymentList:
+      OnPaymentList(frame);
       break;
     case kMsgGatewayAddress:
-      Message76(frame);
+      OnGatewayAddress(frame);
       break;
     case kMsgGatewayKey:
-      Message95(frame);
+      OnGatewayKey(frame);
       break;
     case kMsgMerchantKey:
-      Message96(frame);
+      OnMerchantKey(frame);
       break;
     case kMsgPaymentConfirmed:
-      Message10(frame);
+      OnPaymentConfirmed(frame);
       break;
     case kMsgGatewayReport:
-    case kMsgGatewayFinal:
-      FinalReport(frame, keys_.FGatewaySessionKey);
+    case kMsgGatewayRefusal:
+      OnFinalReport(frame, keys_.FGatewaySessionKey);
       break;
     case kMsgBankReport:
-      FinalReport(frame, keys_.FBankSessionKey);
+      OnFinalReport(frame, keys_.FBankSessionKey);
       break;
     case kMsgMerchantReport:
-      FinalReport(frame, keys_.FMerchantSessionKey);
+      OnFinalReport(frame, keys_.FMerchantSessionKey);
       break;
     default:
       break;  // no step for this identifier
   }
 }
 
-void WalletSession::Message98(std::string_view frame) {
+void WalletSession::OnBankKey(std::string_view frame) {
   keys_.FBankPublicKey = TakePeerKey(frame);
   Log(kBankKeyTitle);
   Log(kIndent + Hex(keys_.FBankPublicKey));
   SetSecret(keys_.FBankSessionKey, GenerateSessionKey(kSessionKeyLength));
-  transport_.SendKey(keys_.FBankSessionKey, keys_.FBankPublicKey, BankHost, kBankPort,
+  transport_.SendKey(keys_.FBankSessionKey, keys_.FBankPublicKey, inputs_.bank_host, kBankPort,
                      kMsgSessionKey);
   transport_.Pause(SessionPauseMs());
-  transport_.SendSecure(BankHost, kBankPort, CustomerDigest, kMsgCustomerDigest,
+  transport_.SendSecure(inputs_.bank_host, kBankPort, inputs_.customer_digest, kMsgCustomerDigest,
                         keys_.FBankPublicKey, keys_.FBankSessionKey);
 }
 
-void WalletSession::Message2(std::string_view frame) {
+void WalletSession::OnBalance(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
   labels_.SetLabel(WalletLabel::kBalance, text + kCrowns);
   Log(kBalanceIs + text + kCrowns);
-  if (!PurchaseFile) {
-    transport_.SendSecure(BankHost, kBankPort, CustomerDigest, kMsgPayments, keys_.FBankPublicKey,
-                          keys_.FBankSessionKey);
+  const PurchaseBuffer* purchase = inputs_.purchase;
+  if (purchase == nullptr) {
+    transport_.SendSecure(inputs_.bank_host, kBankPort, inputs_.customer_digest, kMsgPaymentList,
+                          keys_.FBankPublicKey, keys_.FBankSessionKey);
     return;
   }
   LogTimestamp(log_);
@@ -364,10 +340,10 @@ void WalletSession::Message2(std::string_view frame) {
   std::string name;
   std::int32_t count = 0;
   std::int32_t price = 0;
-  const int items = PurchaseFile->GetOrderItem(0, name, count, price);
+  const int items = purchase->GetOrderItem(0, name, count, price);
   for (int i = 1; i <= items; ++i) {
-    PurchaseFile->GetOrderItem(i, name, count, price);
-    total += price;
+    purchase->GetOrderItem(i, name, count, price);
+    total = AddToOrderTotal(total, price);
     Log(kIndent + PadRight(name, 30) + ' ' + PadLeft(std::to_string(count), 4) + ' ' +
         PadLeft(std::to_string(price), 10) + kCrowns);
   }
@@ -376,15 +352,15 @@ void WalletSession::Message2(std::string_view frame) {
     Log("");
     Log(kInsufficientFundsText);
     LogEnd();
-    transport_.SendSecure(BankHost, kBankPort, kInsufficientFundsText, kMsgRefusal,
+    transport_.SendSecure(inputs_.bank_host, kBankPort, kInsufficientFundsText, kMsgWalletRefusal,
                           keys_.FBankPublicKey, keys_.FBankSessionKey);
   } else {
-    transport_.SendSecure(BankHost, kBankPort, "IP", kMsgAskGateway, keys_.FBankPublicKey,
-                          keys_.FBankSessionKey);
+    transport_.SendSecure(inputs_.bank_host, kBankPort, kGatewayAddressQuery,
+                          kMsgGatewayAddressRequest, keys_.FBankPublicKey, keys_.FBankSessionKey);
   }
 }
 
-void WalletSession::Message13(std::string_view frame) {
+void WalletSession::OnPaymentList(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
   Log(kPaymentsTitle);
@@ -394,64 +370,64 @@ void WalletSession::Message13(std::string_view frame) {
   LogEnd();
 }
 
-void WalletSession::Message76(std::string_view frame) {
+void WalletSession::OnGatewayAddress(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
   Log(kGatewayAnswer);
   Log(kUrl + text);
-  GatewayHost = text;
-  transport_.SendPlain(GatewayHost, kGatewayPort, keys_.FOwnPublicKey, kMsgPublicKey);
+  gateway_host_ = text;
+  transport_.SendPlain(gateway_host_, kGatewayPort, keys_.FOwnPublicKey, kMsgWalletKey);
 }
 
-void WalletSession::Message95(std::string_view frame) {
+void WalletSession::OnGatewayKey(std::string_view frame) {
   keys_.FGatewayPublicKey = TakePeerKey(frame);
   Log(kGatewayKeyTitle);
   Log(kIndent + Hex(keys_.FGatewayPublicKey));
-  transport_.SendPlain(MerchantHost, kMerchantPort, keys_.FOwnPublicKey, kMsgPublicKey);
+  transport_.SendPlain(merchant_host_, kMerchantPort, keys_.FOwnPublicKey, kMsgWalletKey);
 }
 
-void WalletSession::Message96(std::string_view frame) {
+void WalletSession::OnMerchantKey(std::string_view frame) {
   keys_.FMerchantPublicKey = TakePeerKey(frame);
   Log(kMerchantKeyTitle);
   Log(kIndent + Hex(keys_.FMerchantPublicKey));
   // Without a purchase there is no order to send; the peers get nothing rather than keys for
   // a message that never follows.
-  if (!PurchaseFile) {
+  if (inputs_.purchase == nullptr) {
     Log(std::string(kStepFailurePrefix) + kNoPurchaseFile);
     return;
   }
   std::string order;
   std::int32_t count = 0;
   std::int32_t price = 0;
-  PurchaseFile->GetOrderItem(0, order, count, price);
+  inputs_.purchase->GetOrderItem(0, order, count, price);
   // Refuse an order that message 79 cannot carry before any key leaves, so that the peers are
   // not left with session keys for a message that never comes.
   const std::size_t dual_size =
-      2 + SecureBlockSize(CustomerDigest.size()) + SecureBlockSize(order.size());
+      2 + SecureBlockSize(inputs_.customer_digest.size()) + SecureBlockSize(order.size());
   if (dual_size > kMaxFrameSize) {
     throw EEnvelopeTooLarge(kOrderTooLong + std::to_string(dual_size) + kOrderTooLongLimit +
                             std::to_string(kMaxFrameSize) + ".");
   }
   SetSecret(keys_.FGatewaySessionKey, GenerateSessionKey(kSessionKeyLength));
-  transport_.SendKey(keys_.FGatewaySessionKey, keys_.FGatewayPublicKey, GatewayHost, kGatewayPort,
+  transport_.SendKey(keys_.FGatewaySessionKey, keys_.FGatewayPublicKey, gateway_host_, kGatewayPort,
                      kMsgSessionKey);
   SetSecret(keys_.FMerchantSessionKey, GenerateSessionKey(kSessionKeyLength));
-  transport_.SendKey(keys_.FMerchantSessionKey, keys_.FMerchantPublicKey, MerchantHost,
+  transport_.SendKey(keys_.FMerchantSessionKey, keys_.FMerchantPublicKey, merchant_host_,
                      kMerchantPort, kMsgSessionKey);
   const std::string merchant_block =
       BuildSecureBlock(order, keys_.FMerchantSessionKey, keys_.FMerchantPublicKey);
   const std::string gateway_block =
-      BuildSecureBlock(CustomerDigest, keys_.FGatewaySessionKey, keys_.FGatewayPublicKey);
-  transport_.SendDual(gateway_block, merchant_block, MerchantHost, kMsgDual, kMerchantPort);
+      BuildSecureBlock(inputs_.customer_digest, keys_.FGatewaySessionKey, keys_.FGatewayPublicKey);
+  transport_.SendDual(gateway_block, merchant_block, merchant_host_, kMsgDualOrder, kMerchantPort);
 }
 
-void WalletSession::Message10(std::string_view frame) {
+void WalletSession::OnPaymentConfirmed(std::string_view frame) {
   const std::string text = Open(frame, keys_.FGatewaySessionKey);
   if (Refused(text)) return;
   Log(kPaid + text + kCrowns);
 }
 
-void WalletSession::FinalReport(std::string_view frame, const std::string& session_key) {
+void WalletSession::OnFinalReport(std::string_view frame, const std::string& session_key) {
   Log(Open(frame, session_key));
   LogEnd();
 }

@@ -4,20 +4,18 @@
 // How a front end uses it:
 //   1. Implement LogSink, LabelSink and ErrorReporter (sinks.h); all texts are Windows-1250.
 //   2. Open the receiver on port 2000 (OpenWalletReceiver below) with a handler that calls
-//      UDPSocket1DataReceived. The receiver belongs to the front end and lives as long as it.
-//   3. Before the session starts, fill the customer globals (AcceptIdentification in customer.h)
-//      and, for a purchase, the purchase buffer (LoadPurchaseFile in purchase_file.h).
-//   4. Construct the session with the three sinks (and, for tests, a transport); they must
+//      ReceiveFrom. The receiver belongs to the front end and lives as long as it.
+//   3. Construct the session with the three sinks (and, for tests, a transport); they must
 //      outlive it.
-//   5. Call Start() once, when the main view is shown for the first time. Start() throws on a
-//      failure; the caller reports it (GuardHandler in error_reporter.h) and goes on. Whatever
-//      Start() did before the failure stays done.
+//   4. Call Start() once with the exchange's inputs (the customer and his digest, the bank's
+//      address, the purchase if any: exchange_inputs.h), when the main view is shown for the
+//      first time. Start() throws on a failure; the caller reports it (GuardHandler in
+//      error_reporter.h) and goes on. Whatever Start() did before the failure stays done.
 //
-// Every received datagram is handled to completion by UDPSocket1DataReceived, which never
-// throws: a failure inside a step (a malformed frame, a conversion error, a failed send, an RSA or
-// cipher error) stops that step and is logged as one line "*** Chyba: " + the failure's message;
-// the wallet keeps listening. The error reporter is used only when even that line cannot be
-// logged.
+// Every received datagram is handled to completion by ReceiveFrom, which never throws: a
+// failure inside a step (a malformed frame, a conversion error, a failed send, an RSA or cipher
+// error) stops that step and is logged as one line "*** Chyba: " + the failure's message; the
+// wallet keeps listening. The error reporter is used only when even that line cannot be logged.
 #pragma once
 
 #include <functional>
@@ -25,26 +23,18 @@
 #include <string>
 #include <string_view>
 
+#include "app/session/exchange_inputs.h"
 #include "app/session/sinks.h"
 #include "app/session/transport.h"
 #include "crypto/exception.h"
 #include "messaging/udp_socket.h"
+#include "protocol/ports.h"
+#include "protocol/texts.h"
 
 namespace pelvane {
 
-// The line that ends an exchange in the log (Windows-1250).
-inline constexpr char kEndOfConnectionLine[] = "--- KONEC SPOJEN\xCD ---";
 // The start of the line that logs a failure inside a step.
 inline constexpr char kStepFailurePrefix[] = "*** Chyba: ";
-// The refusal sent to the bank (message 21) when the balance does not cover the order.
-inline constexpr char kInsufficientFundsText[] =
-    "*** Z\xE1kazn\xEDk m\xE1 nedostate\xE8nou hotovost na \xFA\xE8tu.";
-
-// Local port of the wallet's receiver and the peers' ports.
-inline constexpr int kReceiverPort = 2000;
-inline constexpr int kBankPort = 2001;
-inline constexpr int kGatewayPort = 2003;
-inline constexpr int kMerchantPort = 2004;
 
 // The receiver could not bind its port: another program holds it.
 class EPortInUse : public Exception {
@@ -85,16 +75,17 @@ class WalletSession {
   WalletSession(const WalletSession&) = delete;
   WalletSession& operator=(const WalletSession&) = delete;
 
-  // The first showing of the main window: empties the bank's public key, takes the merchant's
-  // host from the purchase file (when there is one), loads the wallet's key pair and logs it,
-  // sends the public key to the bank (99) and shows the customer in the labels.
-  void Start();
+  // The first showing of the main window: keeps the inputs for the exchange, empties the bank's
+  // public key, takes the merchant's host from the purchase file (when there is one), loads the
+  // wallet's key pair and logs it, sends the public key to the bank (99) and shows the customer
+  // in the labels.
+  void Start(ExchangeInputs inputs);
 
-  // The receiver's data-received event: reads the datagram of NumberBytes bytes from sender,
+  // The receiver's data-received event: reads the datagram of byte_count bytes from socket,
   // logs its arrival and runs its step. Never throws (see the top of this file).
-  void UDPSocket1DataReceived(TUDPSocket& sender, int NumberBytes, const std::string& FromIP);
+  void ReceiveFrom(TUDPSocket& socket, int byte_count, const std::string& from_ip);
   // The same for a datagram already in hand (tests, fuzzing).
-  void DataReceived(std::string_view datagram, const std::string& FromIP) noexcept;
+  void DataReceived(std::string_view datagram, const std::string& from_ip) noexcept;
 
   // Runs the step for the frame's identifier. Throws on a failure inside the step.
   void ProcessMessage(std::string_view frame);
@@ -107,6 +98,10 @@ class WalletSession {
   std::function<void()> OnConnectionEnded;
 
   const KeySlots& Keys() const noexcept { return keys_; }
+  // The merchant's host (from the purchase file at Start) and the payment gateway's (from
+  // message 76); empty until known.
+  const std::string& MerchantHost() const noexcept { return merchant_host_; }
+  const std::string& GatewayHost() const noexcept { return gateway_host_; }
 
  protected:
   void Log(std::string_view line) { log_.AppendLine(line); }
@@ -129,14 +124,15 @@ class WalletSession {
   bool Refused(const std::string& text);
   void SetSecret(std::string& slot, std::string value);
 
-  void Message98(std::string_view frame);
-  void Message2(std::string_view frame);
-  void Message13(std::string_view frame);
-  void Message76(std::string_view frame);
-  void Message95(std::string_view frame);
-  void Message96(std::string_view frame);
-  void Message10(std::string_view frame);
-  void FinalReport(std::string_view frame, const std::string& session_key);
+  // One handler per message the wallet receives (protocol/messages.h).
+  void OnBankKey(std::string_view frame);                                      // 98
+  void OnBalance(std::string_view frame);                                      // 2
+  void OnPaymentList(std::string_view frame);                                  // 13
+  void OnGatewayAddress(std::string_view frame);                               // 76
+  void OnGatewayKey(std::string_view frame);                                   // 95
+  void OnMerchantKey(std::string_view frame);                                  // 96
+  void OnPaymentConfirmed(std::string_view frame);                             // 10
+  void OnFinalReport(std::string_view frame, const std::string& session_key);  // 20 22 23 25
 
   LogSink& log_;
   LabelSink& labels_;
@@ -144,6 +140,9 @@ class WalletSession {
   std::unique_ptr<SessionTransport> own_transport_;
   SessionTransport& transport_;
   KeySlots keys_;
+  ExchangeInputs inputs_;
+  std::string merchant_host_;
+  std::string gateway_host_;
   int depth_ = 0;
   bool end_logged_ = false;
   bool end_announced_ = false;

@@ -16,11 +16,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/session/customer.h"
 #include "app/session/error_reporter.h"
 #include "app/windows/edge_text.h"
 #include "app/windows/identification_dialog.h"
-#include "messaging/frames.h"
 #include "messaging/memory_stream.h"
+#include "protocol/messages.h"
 
 namespace pelvane {
 namespace {
@@ -64,7 +65,7 @@ int PeekIdentifier(TUDPSocket& receiver, int byte_count) {
   try {
     TMemoryStream stream;
     receiver.ReadStream(stream);
-    return HexFieldToInt(std::string_view(stream.Bytes()).substr(0, 2));
+    return MessageIdOf(stream.Bytes());
   } catch (...) {
     return -1;
   }
@@ -164,7 +165,7 @@ void MainWindow::onDatagramReceived(TUDPSocket& sender, int byte_count,
   if (!session_) return;
   status_->Received(PeekIdentifier(sender, byte_count));
   // The session's handler never throws.
-  RunStep([&] { session_->UDPSocket1DataReceived(sender, byte_count, from_ip); });
+  RunStep([&] { session_->ReceiveFrom(sender, byte_count, from_ip); });
 }
 
 void MainWindow::AppendLine(std::string_view line) {
@@ -239,7 +240,8 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::onFirstShow() {
-  if (session_) session_->Start();
+  // The customer the dialog accepted, and the purchase of this run.
+  if (session_) session_->Start(ExchangeFromProgramState());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

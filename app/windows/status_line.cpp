@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <utility>
 
-#include "app/session/wallet_session.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
 
 namespace pelvane {
 namespace {
@@ -39,9 +40,10 @@ void StatusLine::Sent(int port, int identifier) {
   if (state_ == State::kEnded) return;
   port_ = port;
   StartClock();
-  if (identifier == kKeyMessage) return;  // still sending: the keyed message follows
+  // A session key is always followed by the message it keys, in the same step: still sending.
+  if (identifier == kMsgSessionKey) return;
   state_ = State::kAwaiting;
-  if (identifier == kDualMessage) {
+  if (identifier == kMsgDualOrder) {  // the order: the payment's confirmation comes next
     awaited_ = Awaited::kPayment;
   } else if (port == kBankPort) {
     awaited_ = Awaited::kBank;
@@ -67,7 +69,7 @@ void StatusLine::SendFailed(int port) {
 void StatusLine::Received(int identifier) {
   if (state_ == State::kEnded) return;
   StartClock();
-  if (identifier == kPaymentConfirmed) {
+  if (identifier == kMsgPaymentConfirmed) {  // the final reports come next
     state_ = State::kAwaiting;
     awaited_ = Awaited::kFinalReports;
   }

@@ -11,7 +11,7 @@ namespace pelvane::peers {
 namespace {
 
 std::string DemoDigest() {
-  return CustomerDigestOf("Jan", "Nov\xE1k", "750101/1234", "demo");
+  return ComputeCustomerDigest("Jan", "Nov\xE1k", "750101/1234", "demo");
 }
 
 class BankDatabaseFile : public ::testing::Test {
@@ -31,14 +31,15 @@ TEST(BankDatabase, NewDatabaseHoldsTheDemoAccount) {
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(found->id, accounts[0].id);
   // The digest depends on the password: another password finds nothing.
-  EXPECT_FALSE(db.FindByDigest(CustomerDigestOf("Jan", "Nov\xE1k", "750101/1234", "Demo")));
+  EXPECT_FALSE(db.FindByDigest(ComputeCustomerDigest("Jan", "Nov\xE1k", "750101/1234", "Demo")));
 }
 
 TEST(BankDatabase, AddedAccountsAreListedAndFoundByTheirDigest) {
   BankDatabase db(":memory:");
   const Account added = db.AddAccount("Marie", "Dvo\xF8\xE1kov\xE1", "855612/0007", "heslo", 2500);
   EXPECT_EQ(added.name, "Marie Dvo\xC5\x99\xC3\xA1kov\xC3\xA1");
-  EXPECT_EQ(added.digest, CustomerDigestOf("Marie", "Dvo\xF8\xE1kov\xE1", "855612/0007", "heslo"));
+  EXPECT_EQ(added.digest,
+            ComputeCustomerDigest("Marie", "Dvo\xF8\xE1kov\xE1", "855612/0007", "heslo"));
   const auto accounts = db.ListAccounts();
   ASSERT_EQ(accounts.size(), 2u);
   EXPECT_EQ(accounts[1].id, added.id);

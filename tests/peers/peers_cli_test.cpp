@@ -50,7 +50,7 @@ TEST_F(PeersCli, AccountAddAndListManageTheBanksAccounts) {
 
   BankDatabase db(Db());
   const auto found = db.FindByDigest(
-      CustomerDigestOf("Marie", "Dvo\xF8\xE1kov\xE1", "855612/0007", "tajn\xE9 heslo"));
+      ComputeCustomerDigest("Marie", "Dvo\xF8\xE1kov\xE1", "855612/0007", "tajn\xE9 heslo"));
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(found->balance, 2500);
 }

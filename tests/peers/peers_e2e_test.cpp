@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
 
 namespace {
 

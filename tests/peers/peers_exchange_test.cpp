@@ -16,7 +16,11 @@
 #include "peers/bank_database.h"
 #include "peers/gateway.h"
 #include "peers/merchant.h"
-#include "tests/messaging/udp_test_support.h"
+#include "peers/peer_wire.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
+#include "protocol/texts.h"
+#include "tests/support/loopback_udp.h"
 
 namespace pelvane::peers {
 namespace {
@@ -29,7 +33,7 @@ constexpr char kRefusalText[] = "*** Z\xE1kazn\xEDk m\xE1 nedostate\xE8nou hotov
 constexpr char kOrder[] = "Kniha;2;300\r\nPero;5;20\r\n";  // total 320
 
 std::string DemoDigest(const std::string& password = "demo") {
-  return CustomerDigestOf("Jan", "Nov\xE1k", "750101/1234", password);
+  return ComputeCustomerDigest("Jan", "Nov\xE1k", "750101/1234", password);
 }
 
 int IdOf(const std::string& frame) {

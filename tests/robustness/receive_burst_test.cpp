@@ -10,7 +10,7 @@
 #include <string>
 
 #include "messaging/udp_socket.h"
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
 
 namespace {
 

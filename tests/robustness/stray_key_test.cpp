@@ -9,7 +9,10 @@
 #include "app/session/purchase_file.h"
 #include "app/session/transport.h"
 #include "app/session/wallet_session.h"
-#include "tests/app/session/peer_support.h"
+#include "tests/support/frame_recorder.h"
+#include "tests/support/recording_sinks.h"
+#include "tests/support/test_customer.h"
+#include "tests/support/wallet_peers.h"
 
 namespace pelvane {
 namespace {
@@ -19,23 +22,14 @@ using namespace pelvane::testing;
 class StrayKeyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Identification id;
-    id.first_name = "Jan";
-    id.surname = W("Novák");
-    id.birth_number = "750101/1234";
-    id.password = "heslo";
-    id.bank_host = "10.0.0.1";
-    AcceptIdentification(id);
-    PurchaseFile = std::make_unique<PurchaseBuffer>(
+    purchase_ = std::make_unique<PurchaseBuffer>(
         "SET\r\nh2\r\nSET-SET-URL: http://10.0.0.4/obchod\r\nh4\r\nh5\r\nh6\r\nh7\r\nh8\r\nh9\r\n"
         "Kniha;1;300\r\n");
   }
-  void TearDown() override {
-    FreePurchaseFile();
-    ReleaseCustomerGlobals();
-  }
+  void StartSession() { session_.Start(TestExchange("heslo", "10.0.0.1", purchase_.get())); }
   void Feed(const std::string& frame) { session_.DataReceived(frame, "127.0.0.1"); }
 
+  std::unique_ptr<PurchaseBuffer> purchase_;
   RecordingLog log_;
   RecordingLabels labels_;
   RecordingReporter errors_;
@@ -54,7 +48,7 @@ Slots Snapshot(const KeySlots& k) {
 }
 
 TEST_F(StrayKeyTest, KeyMessagesWithoutAKeyChangeNothingAndTheExchangeGoesOn) {
-  session_.Start();
+  StartSession();
   Feed(BuildPlainFrame(PeerKeys(kBankRole).public_key, 98));
   const std::string bank_key = OpenKeyFrame(recorder_.frames.at(1).frame, PeerKeys(kBankRole));
   Feed(SealForWallet("1000", 2, bank_key));

@@ -12,57 +12,23 @@
 
 namespace pelvane::crypt {
 
+namespace {
+
+cmdline::OptionTable Table(const std::set<std::string>& valued,
+                           const std::set<std::string>& flags) {
+  cmdline::OptionTable table;
+  table.valued = valued;
+  table.flags = flags;
+  return table;
+}
+
+}  // namespace
+
 Options::Options(const std::vector<std::string>& args, const std::set<std::string>& valued,
-                 const std::set<std::string>& flags) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.rfind("--", 0) != 0) throw UsageError("unexpected argument '" + a + "'");
-    std::string name = a.substr(2);
-    std::string value;
-    const size_t eq = name.find('=');
-    const bool inline_value = eq != std::string::npos;
-    if (inline_value) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    }
-    if (valued.count(name) > 0) {
-      if (!inline_value) {
-        if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs a value");
-        value = args[++i];
-      }
-    } else if (flags.count(name) > 0) {
-      if (inline_value) throw UsageError("option --" + name + " takes no value");
-    } else {
-      throw UsageError("unknown option --" + name);
-    }
-    if (!values_.emplace(name, value).second) {
-      throw UsageError("option --" + name + " given twice");
-    }
-  }
-}
-
-std::optional<std::string> Options::Value(const std::string& name) const {
-  auto it = values_.find(name);
-  if (it == values_.end()) return std::nullopt;
-  return it->second;
-}
-
-std::string Options::Required(const std::string& name) const {
-  auto v = Value(name);
-  if (!v) throw UsageError("option --" + name + " is required");
-  return *v;
-}
-
-long long Options::Integer(const std::string& name, long long fallback) const {
-  auto v = Value(name);
-  if (!v) return fallback;
-  try {
-    size_t used = 0;
-    long long n = std::stoll(*v, &used, 10);
-    if (used != v->size()) throw std::invalid_argument(*v);
-    return n;
-  } catch (const std::logic_error&) {
-    throw UsageError("option --" + name + " needs a whole number, not '" + *v + "'");
+                 const std::set<std::string>& flags)
+    : parsed_(args, Table(valued, flags)) {
+  if (!parsed_.Words().empty()) {
+    throw UsageError("unexpected argument '" + parsed_.Words().front() + "'");
   }
 }
 

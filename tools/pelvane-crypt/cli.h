@@ -1,37 +1,37 @@
 // Shared conventions of pelvane-crypt's subcommands: option parsing, standard input and output.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "crypto/algorithm_catalogue.h"
+#include "cmdline/options.h"
 
 namespace pelvane::crypt {
 
 // A command line that does not fit the subcommand; exits with status 2.
-class UsageError : public std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using UsageError = cmdline::UsageError;
 
-// "--name value" options and "--flag" switches of one subcommand. Unknown options, missing
-// values and repeated options are usage errors.
+// "--name value" options and "--flag" switches of one subcommand (the programs' one option
+// parser). Unknown options, missing values, repeated options and arguments that are no option
+// are usage errors.
 class Options {
  public:
   Options(const std::vector<std::string>& args, const std::set<std::string>& valued,
           const std::set<std::string>& flags);
 
-  bool Has(const std::string& name) const { return values_.count(name) > 0; }
-  std::optional<std::string> Value(const std::string& name) const;
-  std::string Required(const std::string& name) const;
+  bool Has(const std::string& name) const { return parsed_.Has(name); }
+  std::optional<std::string> Value(const std::string& name) const { return parsed_.Value(name); }
+  std::string Required(const std::string& name) const { return parsed_.Required(name); }
   // A decimal integer option; absent gives fallback.
-  long long Integer(const std::string& name, long long fallback) const;
+  long long Integer(const std::string& name, long long fallback) const {
+    return parsed_.Integer(name, fallback);
+  }
 
  private:
-  std::map<std::string, std::string> values_;
+  cmdline::ParsedOptions parsed_;
 };
 
 // All of standard input, as bytes.

@@ -10,8 +10,8 @@
 
 #include "app/session/customer.h"
 #include "crypto/formats/charset.h"
-#include "tests/app/session/peer_support.h"
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
+#include "tests/support/wallet_peers.h"
 
 namespace pelvane {
 namespace {

@@ -16,8 +16,10 @@
 #include "app/session/wallet_session.h"
 #include "messaging/pacing.h"
 #include "messaging/udp_socket.h"
-#include "tests/app/session/peer_support.h"
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
+#include "tests/support/recording_sinks.h"
+#include "tests/support/test_customer.h"
+#include "tests/support/wallet_peers.h"
 
 namespace pelvane {
 namespace {
@@ -32,28 +34,26 @@ class SessionPeerTest : public ::testing::Test {
     SetPacingMs(2);
     ASSERT_TRUE(bank_.Bound() && gateway_.Bound() && merchant_.Bound());
     OpenWalletReceiver(receiver_, [this](TUDPSocket& s, int n, const std::string& from) {
-      session_.UDPSocket1DataReceived(s, n, from);
+      session_.ReceiveFrom(s, n, from);
     });
-    Identification id;
-    id.first_name = "Jan";
-    id.surname = W("Novák");
-    id.birth_number = "750101/1234";
-    id.password = "tajn\xE9";
-    id.bank_host = "127.0.0.1";
-    AcceptIdentification(id);
+    id_ = TestIdentification("tajn\xE9", "127.0.0.1");
+    EXPECT_EQ(id_.surname, W("Novák"));
     for (const RawUdp* peer : {&bank_, &gateway_, &merchant_}) {
       const int one = 1;
       ::setsockopt(peer->Fd(), SOL_SOCKET, SO_TIMESTAMP, &one, sizeof one);
     }
   }
-  void TearDown() override {
-    FreePurchaseFile();
-    ReleaseCustomerGlobals();
-    SetPacingMs(kDefaultPacingMs);
-  }
+  void TearDown() override { SetPacingMs(kDefaultPacingMs); }
 
+  // Starts the session for the test customer and the purchase, if any.
+  void StartSession() { session_.Start(ExchangeFor(id_, purchase_.get())); }
+  // The customer digest the session was given.
+  std::string Digest() const { return ComputeCustomerDigest(id_); }
+
+  // The purchase the session is given; a later call changes the content it sees.
   void UsePurchase(const std::string& items) {
-    PurchaseFile = std::make_unique<PurchaseBuffer>(
+    if (!purchase_) purchase_ = std::make_unique<PurchaseBuffer>();
+    *purchase_ = PurchaseBuffer(
         "h1\r\nh2\r\nSET-SET-URL: http://127.0.0.1/obchod\r\nh4\r\nh5\r\nh6\r\nh7\r\nh8\r\nh9\r\n" +
         items);
   }
@@ -109,7 +109,7 @@ class SessionPeerTest : public ::testing::Test {
 
   // 99 from Start, 98 from the bank, 89 and 1 checked; returns the bank session key.
   std::string ExchangeBankKeys(int role = kBankRole) {
-    session_.Start();
+    StartSession();
     const std::string announce = Await(bank_);
     EXPECT_EQ(FrameId(announce), 99);
     EXPECT_EQ(announce.size(), 6u + 186u);
@@ -125,7 +125,7 @@ class SessionPeerTest : public ::testing::Test {
     EXPECT_EQ(key.size(), 24u);
     const std::string digest_frame = Await(bank_);
     EXPECT_EQ(FrameId(digest_frame), 1);
-    EXPECT_EQ(OpenFromWallet(digest_frame, key, PeerKeys(role)), CustomerDigest);
+    EXPECT_EQ(OpenFromWallet(digest_frame, key, PeerKeys(role)), Digest());
     return key;
   }
 
@@ -165,7 +165,7 @@ class SessionPeerTest : public ::testing::Test {
     keys.gateway = OpenKeyFrame(gateway_key, PeerKeys(kGatewayRole));
     keys.merchant = OpenKeyFrame(merchant_key, PeerKeys(kMerchantRole));
     const auto [first, second] = SplitDual(dual);
-    EXPECT_EQ(OpenBlock(first, keys.gateway, PeerKeys(kGatewayRole)), CustomerDigest);
+    EXPECT_EQ(OpenBlock(first, keys.gateway, PeerKeys(kGatewayRole)), Digest());
     EXPECT_EQ(OpenBlock(second, keys.merchant, PeerKeys(kMerchantRole)), kOrder);
     ExpectSilence();
     return keys;
@@ -174,6 +174,8 @@ class SessionPeerTest : public ::testing::Test {
   RawUdp bank_{2001};
   RawUdp gateway_{2003};
   RawUdp merchant_{2004};
+  Identification id_;
+  std::unique_ptr<PurchaseBuffer> purchase_;
   RecordingLog log_;
   RecordingLabels labels_;
   RecordingReporter errors_;
@@ -237,7 +239,7 @@ TEST_F(SessionPeerTest, BankAnswersToTheBalance) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FreePurchaseFile();
+    purchase_.reset();
     if (c.purchase) UsePurchase(kOrder);
     log_.lines.clear();
     labels_.set.clear();
@@ -248,7 +250,7 @@ TEST_F(SessionPeerTest, BankAnswersToTheBalance) {
       const std::string answer = Await(bank_);
       EXPECT_EQ(FrameId(answer), c.sent);
       EXPECT_EQ(OpenFromWallet(answer, key, PeerKeys(kBankRole)),
-                c.sent == 13 ? CustomerDigest : c.payload);
+                c.sent == 13 ? Digest() : c.payload);
     }
     ExpectSilence();
     EXPECT_EQ(log_.Contains(W("   Objednané zboží:")), c.purchase && c.sent != 0);
@@ -271,7 +273,7 @@ TEST_F(SessionPeerTest, AccountRunLogsThePaymentsAndEnds) {
   bank_.SendTo(2000, SealForWallet("5000", 2, key));
   const std::string ask = Await(bank_);
   EXPECT_EQ(FrameId(ask), 13);
-  EXPECT_EQ(OpenFromWallet(ask, key, PeerKeys(kBankRole)), CustomerDigest);
+  EXPECT_EQ(OpenFromWallet(ask, key, PeerKeys(kBankRole)), Digest());
   const std::string list = "01.03.2026 10:00:00      250  123456789/0800";
   bank_.SendTo(2000, SealForWallet(list, 13, key));
   ASSERT_TRUE(ProcessEventsUntil([&] { return ended_after_step; }, 5000));
@@ -288,7 +290,7 @@ TEST_F(SessionPeerTest, RefusalTextsEndTheExchangeAndSendNothing) {
     const std::string* key;
   };
   const Case cases[] = {{2, &keys.bank}, {13, &keys.bank}, {76, &keys.bank}, {10, &keys.gateway}};
-  const std::string gateway_before = GatewayHost;
+  const std::string gateway_before = session_.GatewayHost();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
     const std::string text = W("*** Odmítnuto: ") + std::to_string(c.id);
@@ -298,7 +300,7 @@ TEST_F(SessionPeerTest, RefusalTextsEndTheExchangeAndSendNothing) {
     EXPECT_EQ(log_.From(before + 4), (std::vector<std::string>{text, W("--- KONEC SPOJENÍ ---")}));
     ExpectSilence();
   }
-  EXPECT_EQ(GatewayHost, gateway_before);
+  EXPECT_EQ(session_.GatewayHost(), gateway_before);
 }
 
 TEST_F(SessionPeerTest, SecondBankKeyReplacesKeyAndSessionKeyAndRepeatsTheExchange) {
@@ -310,7 +312,7 @@ TEST_F(SessionPeerTest, SecondBankKeyReplacesKeyAndSessionKeyAndRepeatsTheExchan
   // The next secure message goes under the new keys.
   bank_.SendTo(2000, SealForWallet("10", 2, second));
   const std::string ask = Await(bank_);
-  EXPECT_EQ(OpenFromWallet(ask, second, PeerKeys(kOtherBankRole)), CustomerDigest);
+  EXPECT_EQ(OpenFromWallet(ask, second, PeerKeys(kOtherBankRole)), Digest());
 }
 
 TEST_F(SessionPeerTest, DigestMismatchIsLoggedAsRefusal) {
@@ -330,7 +332,7 @@ TEST_F(SessionPeerTest, DigestMismatchIsLoggedAsRefusal) {
 
 TEST_F(SessionPeerTest, GarbageIsLoggedAndTheExchangeStillCompletes) {
   UsePurchase(kOrder);
-  session_.Start();
+  StartSession();
   EXPECT_EQ(FrameId(Await(bank_)), 99);
   struct Case {
     std::string datagram;

@@ -11,7 +11,10 @@
 #include "app/session/transport.h"
 #include "app/session/wallet_session.h"
 #include "messaging/pacing.h"
-#include "tests/app/session/peer_support.h"
+#include "tests/support/frame_recorder.h"
+#include "tests/support/recording_sinks.h"
+#include "tests/support/test_customer.h"
+#include "tests/support/wallet_peers.h"
 
 namespace pelvane {
 namespace {
@@ -31,33 +34,32 @@ std::string PurchaseText(const std::string& items) {
 class SessionStepsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Identification id;
-    id.first_name = "Jan";
-    id.surname = W("Novák");
-    id.birth_number = "750101/1234";
-    id.password = "heslo";
-    id.bank_host = kBank;
-    AcceptIdentification(id);
-  }
-  void TearDown() override {
-    FreePurchaseFile();
-    ReleaseCustomerGlobals();
+    id_ = TestIdentification("heslo", kBank);
+    EXPECT_EQ(id_.surname, W("Novák"));
   }
 
+  // The purchase the session is given; a later call changes the content it sees.
   void UsePurchase(const std::string& items) {
-    PurchaseFile = std::make_unique<PurchaseBuffer>(PurchaseText(items));
+    if (!purchase_) purchase_ = std::make_unique<PurchaseBuffer>();
+    *purchase_ = PurchaseBuffer(PurchaseText(items));
   }
+  // Starts the session for the test customer and the purchase, if any.
+  void StartSession() { session_.Start(ExchangeFor(id_, purchase_.get())); }
+  // The customer digest the session was given.
+  std::string Digest() const { return ComputeCustomerDigest(id_); }
 
   void Feed(const std::string& frame) { session_.DataReceived(frame, "127.0.0.1"); }
 
   // Start, then the bank's key: returns the bank session key taken from the recorded 89.
   std::string ExchangeBankKeys() {
-    session_.Start();
+    StartSession();
     Feed(BuildPlainFrame(PeerKeys(kBankRole).public_key, 98));
     EXPECT_EQ(recorder_.frames.size(), 3u);
     return OpenKeyFrame(recorder_.frames.at(1).frame, PeerKeys(kBankRole));
   }
 
+  Identification id_;
+  std::unique_ptr<PurchaseBuffer> purchase_;
   RecordingLog log_;
   RecordingLabels labels_;
   RecordingReporter errors_;
@@ -67,7 +69,7 @@ class SessionStepsTest : public ::testing::Test {
 
 TEST_F(SessionStepsTest, StartLogsTheKeyPairAndAnnouncesThePublicKeyToTheBank) {
   UsePurchase("");
-  session_.Start();
+  StartSession();
   ASSERT_EQ(log_.lines.size(), 8u);
   EXPECT_EQ(log_.lines[0], "");
   EXPECT_EQ(log_.lines[1].size(), 19u);  // dd.mm.yyyy hh:nn:ss
@@ -86,7 +88,7 @@ TEST_F(SessionStepsTest, StartLogsTheKeyPairAndAnnouncesThePublicKeyToTheBank) {
   EXPECT_EQ(recorder_.frames[0].frame.substr(0, 6), "6300BA");  // 99, 186 characters
   EXPECT_EQ(GetMessageBody(recorder_.frames[0].frame), kWalletPublicKey);
 
-  EXPECT_EQ(MerchantHost, kMerchant);
+  EXPECT_EQ(session_.MerchantHost(), kMerchant);
   EXPECT_EQ(labels_.set,
             (std::vector<std::pair<WalletLabel, std::string>>{
                 {WalletLabel::kName, W("Jan Novák")}, {WalletLabel::kBirthNumber, "750101/1234"}}));
@@ -97,8 +99,8 @@ TEST_F(SessionStepsTest, StartLogsTheKeyPairAndAnnouncesThePublicKeyToTheBank) {
 TEST_F(SessionStepsTest, StartEmptiesTheBankKeyAndAFailedFirstSendLeavesTheLabels) {
   ExchangeBankKeys();
   EXPECT_FALSE(session_.Keys().FBankPublicKey.empty());
-  BankHost = "";  // still sent through the recorder
-  session_.Start();
+  id_.bank_host = "";  // still sent through the recorder
+  StartSession();
   EXPECT_TRUE(session_.Keys().FBankPublicKey.empty());
 
   // A send that fails stops Start before the labels.
@@ -114,7 +116,7 @@ TEST_F(SessionStepsTest, StartEmptiesTheBankKeyAndAFailedFirstSendLeavesTheLabel
   } failing;
   RecordingLabels labels;
   WalletSession session(log_, labels, errors_, failing);
-  EXPECT_THROW(session.Start(), UDPSockError);
+  EXPECT_THROW(session.Start(ExchangeFor(id_, purchase_.get())), UDPSockError);
   EXPECT_TRUE(labels.set.empty());
 }
 
@@ -131,7 +133,7 @@ TEST_F(SessionStepsTest, BankKeySendsTheSessionKeyWaitsAndSendsTheDigest) {
     EXPECT_EQ(f->host, kBank);
     EXPECT_EQ(f->port, 2001);
   }
-  EXPECT_EQ(OpenFromWallet(digest.frame, bank_key, PeerKeys(kBankRole)), CustomerDigest);
+  EXPECT_EQ(OpenFromWallet(digest.frame, bank_key, PeerKeys(kBankRole)), Digest());
   EXPECT_EQ(recorder_.paused_ms, SessionPauseMs());
   const std::vector<std::string> tail = {
       W("   ID zprávy: 98"), W("   Veřejný klíč banky zákazníka:"),
@@ -213,8 +215,7 @@ TEST_F(SessionStepsTest, AccountRunAsksForThePaymentsWithTheDigest) {
   EXPECT_EQ(log_.lines.size(), before + 5);  // no listing
   ASSERT_EQ(recorder_.frames.size(), 4u);
   EXPECT_EQ(FrameId(recorder_.frames[3].frame), 13);
-  EXPECT_EQ(OpenFromWallet(recorder_.frames[3].frame, bank_key, PeerKeys(kBankRole)),
-            CustomerDigest);
+  EXPECT_EQ(OpenFromWallet(recorder_.frames[3].frame, bank_key, PeerKeys(kBankRole)), Digest());
 
   int announced = 0;
   session_.OnConnectionEnded = [&] { ++announced; };
@@ -251,7 +252,7 @@ TEST_F(SessionStepsTest, FailuresInsideAStepAreLoggedAndStopTheStep) {
 }
 
 TEST_F(SessionStepsTest, UnknownIdentifierOnlyLogsItsArrival) {
-  session_.Start();
+  StartSession();
   const std::size_t before = log_.lines.size();
   Feed("500000");
   ASSERT_EQ(log_.lines.size(), before + 4);
@@ -273,7 +274,7 @@ class PurchaseStepsTest : public SessionStepsTest {
     EXPECT_EQ(recorder_.frames[4].host, kGateway);
     EXPECT_EQ(recorder_.frames[4].port, 2003);
     EXPECT_EQ(GetMessageBody(recorder_.frames[4].frame), kWalletPublicKey);
-    EXPECT_EQ(GatewayHost, kGateway);
+    EXPECT_EQ(session_.GatewayHost(), kGateway);
     Feed(BuildPlainFrame(PeerKeys(kGatewayRole).public_key, 95));
     ASSERT_EQ(recorder_.frames.size(), 6u);
     EXPECT_EQ(recorder_.frames[5].host, kMerchant);
@@ -307,7 +308,7 @@ TEST_F(PurchaseStepsTest, MerchantKeySendsTwoKeysThenTheDualMessageGatewayBlockF
   EXPECT_EQ(mk, session_.Keys().FMerchantSessionKey);
   EXPECT_NE(gk, mk);
   const auto [first, second] = SplitDual(dual.frame);
-  EXPECT_EQ(OpenBlock(first, gk, PeerKeys(kGatewayRole)), CustomerDigest);
+  EXPECT_EQ(OpenBlock(first, gk, PeerKeys(kGatewayRole)), Digest());
   EXPECT_EQ(OpenBlock(second, mk, PeerKeys(kMerchantRole)), order);
   const std::vector<std::string> tail = {
       W("   Veřejný klíč obchodníka:"),
@@ -335,7 +336,7 @@ TEST_F(PurchaseStepsTest, OrderTooLongForOneDatagramIsRefusedBeforeAnyKeyLeaves)
 }
 
 TEST_F(SessionStepsTest, MerchantKeyWithoutPurchaseFileSendsNothing) {
-  session_.Start();
+  StartSession();
   Feed(BuildPlainFrame(PeerKeys(kMerchantRole).public_key, 96));
   EXPECT_EQ(log_.lines.back(),
             W("*** Chyba: Peněženka byla spuštěna bez souboru s popisem nákupu, objednávku "

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
 
 namespace pelvane {
 namespace {

@@ -18,26 +18,16 @@
 #include "app/session/transport.h"
 #include "app/session/wallet_session.h"
 #include "crypto/exception.h"
+#include "tests/support/frame_recorder.h"
+#include "tests/support/recording_sinks.h"
 
 namespace pelvane {
 namespace {
 
-struct RecordingReporter final : ErrorReporter {
-  void ReportError(std::string_view message) noexcept override { messages.emplace_back(message); }
-  std::vector<std::string> messages;
-};
-
-struct RecordingLog final : LogSink {
-  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
-  std::vector<std::string> lines;
-};
-
-struct RecordingLabels final : LabelSink {
-  void SetLabel(WalletLabel label, std::string_view text) override {
-    set.emplace_back(label, std::string(text));
-  }
-  std::vector<std::pair<WalletLabel, std::string>> set;
-};
+using pelvane::testing::FrameRecorder;
+using pelvane::testing::RecordingLabels;
+using pelvane::testing::RecordingLog;
+using pelvane::testing::RecordingReporter;
 
 TEST(ErrorBoxTextTest, FullStopWhenTheLastByteComesAfterIt) {
   const std::pair<std::string, std::string> cases[] = {
@@ -188,6 +178,8 @@ TEST(DatabaseAliasTest, SessionScopedAliasAtTheProgramDirectory) {
   EXPECT_EQ(session.GetAliasParams("tempPelvan").at("PATH"), path);
 }
 
+// The windows keep the customer the dialog accepted as the program's state and hand it, with the
+// purchase buffer, to the session.
 TEST(WalletSessionTest, StartShowsTheCustomerAndFindsTheMerchant) {
   CustomerFirstName = "Jan";
   CustomerSurname = "Nov\xE1k";
@@ -199,8 +191,8 @@ TEST(WalletSessionTest, StartShowsTheCustomerAndFindsTheMerchant) {
   RecordingReporter errors;
   FrameRecorder transport;
   WalletSession session(log, labels, errors, transport);
-  session.Start();
-  EXPECT_EQ(MerchantHost, "192.168.100.100");
+  session.Start(ExchangeFromProgramState());
+  EXPECT_EQ(session.MerchantHost(), "192.168.100.100");
   EXPECT_EQ(labels.set,
             (std::vector<std::pair<WalletLabel, std::string>>{
                 {WalletLabel::kName, "Jan Nov\xE1k"}, {WalletLabel::kBirthNumber, "750101/1234"}}));

@@ -4,7 +4,9 @@
 
 #include "messaging/envelopes.h"
 #include "messaging/pacing.h"
-#include "tests/messaging/udp_test_support.h"
+#include "protocol/ports.h"
+#include "protocol/sending.h"
+#include "tests/support/loopback_udp.h"
 
 namespace pelvane {
 namespace {

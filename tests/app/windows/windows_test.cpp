@@ -41,8 +41,8 @@
 #include "crypto/formats/formats.h"
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
-#include "tests/app/session/peer_support.h"
-#include "tests/messaging/udp_test_support.h"
+#include "tests/support/loopback_udp.h"
+#include "tests/support/wallet_peers.h"
 
 namespace pelvane {
 namespace {

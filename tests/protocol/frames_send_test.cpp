@@ -11,7 +11,9 @@
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
 #include "messaging/udp_socket.h"
-#include "tests/messaging/udp_test_support.h"
+#include "protocol/ports.h"
+#include "protocol/sending.h"
+#include "tests/support/loopback_udp.h"
 
 namespace pelvane {
 namespace {

@@ -1,15 +1,13 @@
 // What a scripted peer of the wallet needs: its own key pair, opening the key frames and secure
-// frames the wallet sends it, and sealing the frames it sends back. Also recording sinks.
+// frames the wallet sends it, and sealing the frames it sends back.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "app/session/sinks.h"
 #include "app/session/wallet_keys.h"
 #include "crypto/formats/charset.h"
 #include "crypto/formats/formats.h"
@@ -19,31 +17,6 @@
 #include "messaging/frames.h"
 
 namespace pelvane::testing {
-
-struct RecordingLog final : LogSink {
-  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
-  // The lines from index on.
-  std::vector<std::string> From(std::size_t index) const {
-    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())),
-            lines.end()};
-  }
-  bool Contains(const std::string& line) const {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
-  std::vector<std::string> lines;
-};
-
-struct RecordingLabels final : LabelSink {
-  void SetLabel(WalletLabel label, std::string_view text) override {
-    set.emplace_back(label, std::string(text));
-  }
-  std::vector<std::pair<WalletLabel, std::string>> set;
-};
-
-struct RecordingReporter final : ErrorReporter {
-  void ReportError(std::string_view message) noexcept override { messages.emplace_back(message); }
-  std::vector<std::string> messages;
-};
 
 // Windows-1250 from the UTF-8 of this source file: an independent spelling of the Czech texts.
 inline std::string W(const char* utf8) {
@@ -78,13 +51,16 @@ inline std::string OpenFromWallet(std::string_view frame, std::string_view sessi
   return OpenSecureMessage(frame, session_key, keys.public_key, keys.private_key);
 }
 
-// The two blocks of a dual frame: identifier, then two length-prefixed blocks.
+// The two blocks of a dual frame: identifier, then two length-prefixed blocks. Throws when
+// anything follows the second block.
 inline std::pair<std::string, std::string> SplitDual(std::string_view frame) {
   const std::size_t first = static_cast<std::size_t>(HexFieldToInt(frame.substr(2, 4)));
   const std::string_view block1 = frame.substr(2, 4 + first);
   const std::string_view rest = frame.substr(2 + block1.size());
   const std::size_t second = static_cast<std::size_t>(HexFieldToInt(rest.substr(0, 4)));
-  EXPECT_EQ(rest.size(), 4 + second) << "nothing may follow the second block";
+  if (rest.size() != 4 + second) {
+    throw std::runtime_error("nothing may follow the second block of a dual frame");
+  }
   return {std::string(block1), std::string(rest.substr(0, 4 + second))};
 }
 

@@ -1,99 +1,18 @@
-// What the three simulated peers share: the ports and message identifiers, the frames they
-// exchange among themselves, the keys each wallet gave them, logging, and the parsing of an
-// order text.
+// The part every simulated peer shares: its socket (or a send function), its key pair, the keys
+// each wallet gave it (messages 99 and 89), the answer with its own key, and a log with the
+// peer's name.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "crypto/exception.h"
 #include "crypto/rsa/keygen.h"
+#include "peers/peer_log.h"
 #include "peers/peer_socket.h"
 
 namespace pelvane::peers {
-
-inline constexpr int kBankPort = 2001;
-inline constexpr int kGatewayPort = 2003;
-inline constexpr int kMerchantPort = 2004;
-
-// Identifiers of the wallet protocol.
-enum WalletMessage : int {
-  kMsgCustomerDigest = 1,
-  kMsgBalance = 2,
-  kMsgPaymentConfirmed = 10,
-  kMsgPaymentList = 13,
-  kMsgWalletRefusal = 21,
-  kMsgMerchantReport = 23,
-  kMsgGatewayRefusal = 25,
-  kMsgGatewayAddressRequest = 75,
-  kMsgGatewayAddress = 76,
-  kMsgDualOrder = 79,
-  kMsgSessionKey = 89,
-  kMsgGatewayKey = 95,
-  kMsgMerchantKey = 96,
-  kMsgBankKey = 98,
-  kMsgWalletKey = 99,
-};
-
-// Identifiers the peers use among themselves (the wallet never uses them). Each is a plain
-// frame whose data is a list of fields, each field len4(field) + field.
-enum PeerMessage : int {
-  kMsgAuthorizationRequest = 0xA0,  // merchant -> gateway
-  kMsgAuthorizationResult = 0xA1,   // gateway -> merchant
-  kMsgDebitRequest = 0xB0,          // gateway -> bank
-  kMsgDebitResult = 0xB1,           // bank -> gateway
-};
-
-// Result words of the peer-to-peer results.
-inline constexpr char kResultPaid[] = "PAID";
-inline constexpr char kResultRefused[] = "REFUSED";
-
-// A peer-to-peer frame whose fields are missing or malformed.
-class EPeerFrame : public Exception {
-  using Exception::Exception;
-};
-
-// The data of a peer-to-peer frame: each field as len4(field) + field.
-std::string PackFields(const std::vector<std::string>& fields);
-// The fields of PackFields' output; exactly count of them, or EPeerFrame.
-std::vector<std::string> UnpackFields(std::string_view data, std::size_t count);
-
-// A whole crown amount as decimal text, and back. ParseAmount accepts only decimal digits
-// (at most ten, value at most 2147483647) and throws EPeerFrame otherwise.
-std::int64_t ParseAmount(std::string_view text);
-
-// A refusal text without its leading "***" and blanks; other texts unchanged.
-std::string StripRefusalMark(std::string_view text);
-
-// One ordered article of a merchant block.
-struct OrderItem {
-  std::string name;  // Windows-1250
-  std::int64_t count = 0;
-  std::int64_t price = 0;
-};
-
-struct Order {
-  std::vector<OrderItem> items;
-  std::int64_t total = 0;  // the sum of the prices (the count does not multiply the price)
-};
-
-// Parses an order text (lines name;count;price ending with CR LF; a last line without a break
-// is accepted, empty lines are skipped). Returns the reason (Windows-1250, no "***") when the
-// order cannot be accepted: no items, a line without two ";", a count or price that is not an
-// integer, a count below 1, a negative price, a total of 0 or above 2147483647.
-std::optional<std::string> ParseOrder(std::string_view text, Order& order);
-
-// A log line sink taking UTF-8 text.
-using LogSink = std::function<void(const std::string& line)>;
-
-// Writes "hh:mm:ss [peer] line" to standard error.
-LogSink StderrLog();
 
 // What a peer knows about one wallet (by its address): the wallet's public key (message 99)
 // and the session key it sent (message 89).

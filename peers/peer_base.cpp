@@ -1,7 +1,5 @@
-#include "peers/peer_common.h"
+#include "peers/peer_base.h"
 
-#include <QDateTime>
-#include <cstdio>
 #include <utility>
 
 #include "crypto/formats/charset.h"
@@ -9,6 +7,9 @@
 #include "crypto/secure.h"
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
+#include "protocol/key_message.h"
+#include "protocol/messages.h"
+#include "protocol/ports.h"
 
 namespace pelvane::peers {
 
@@ -17,136 +18,7 @@ namespace {
 // Wallets remembered at most; the oldest entry goes when a new address would exceed it.
 constexpr std::size_t kMaxWallets = 256;
 
-// An integer text as the wallet's runtime converts it: optional blanks, an optional sign,
-// decimal digits, nothing after them.
-std::optional<std::int64_t> ParseInteger(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ')
-    ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t digits_start = i;
-  std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    if (i - digits_start >= 10) return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-  }
-  if (i == digits_start) return std::nullopt;
-  return negative ? -value : value;
-}
-
 }  // namespace
-
-std::string PackFields(const std::vector<std::string>& fields) {
-  std::string data;
-  for (const std::string& field : fields) {
-    if (field.size() > 0xFFFF) throw EPeerFrame("A field is too long for its length digits");
-    data += IntToHex(static_cast<std::int32_t>(field.size()), 4);
-    data += field;
-  }
-  return data;
-}
-
-std::vector<std::string> UnpackFields(std::string_view data, std::size_t count) {
-  std::vector<std::string> fields;
-  std::size_t pos = 0;
-  while (pos < data.size()) {
-    if (data.size() - pos < 4) throw EPeerFrame("A field length is cut short");
-    const std::string_view digits = data.substr(pos, 4);
-    for (char c : digits) {
-      const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-      if (!hex) throw EPeerFrame("A field length is not hexadecimal");
-    }
-    const auto length = static_cast<std::size_t>(HexFieldToInt(digits));
-    pos += 4;
-    if (data.size() - pos < length) throw EPeerFrame("A field is shorter than its length");
-    fields.emplace_back(data.substr(pos, length));
-    pos += length;
-  }
-  if (fields.size() != count) {
-    throw EPeerFrame("Expected " + std::to_string(count) + " fields, found " +
-                     std::to_string(fields.size()));
-  }
-  return fields;
-}
-
-std::int64_t ParseAmount(std::string_view text) {
-  if (text.empty() || text.size() > 10) throw EPeerFrame("Not an amount: " + std::string(text));
-  std::int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') throw EPeerFrame("Not an amount: " + std::string(text));
-    value = value * 10 + (c - '0');
-  }
-  if (value > 2147483647) throw EPeerFrame("Amount too large: " + std::string(text));
-  return value;
-}
-
-std::string StripRefusalMark(std::string_view text) {
-  if (text.substr(0, 3) != "***") return std::string(text);
-  text.remove_prefix(3);
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  return std::string(text);
-}
-
-std::optional<std::string> ParseOrder(std::string_view text, Order& order) {
-  order = Order{};
-  std::size_t line_number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find_first_of("\r\n");
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(end);
-    if (text.substr(0, 2) == "\r\n") {
-      text.remove_prefix(2);
-    } else if (!text.empty()) {
-      text.remove_prefix(1);
-    }
-    ++line_number;
-    if (line.empty()) continue;
-    const std::string where = "polo\x9Eka " + std::to_string(line_number) + ": ";
-    const std::size_t first = line.find(';');
-    const std::size_t second = first == std::string_view::npos ? first : line.find(';', first + 1);
-    if (second == std::string_view::npos) {
-      return where +
-             "chyb\xED po\xE8"
-             "et nebo cena";
-    }
-    OrderItem item;
-    item.name = std::string(line.substr(0, first));
-    const auto count = ParseInteger(line.substr(first + 1, second - first - 1));
-    const auto price = ParseInteger(line.substr(second + 1));
-    if (!count || !price)
-      return where +
-             "po\xE8"
-             "et a cena mus\xED b\xFDt cel\xE1 \xE8\xEDsla";
-    if (*count < 1)
-      return where +
-             "po\xE8"
-             "et mus\xED b\xFDt aspo\xF2 1";
-    if (*price < 0) return where + "cena nesm\xED b\xFDt z\xE1porn\xE1";
-    item.count = *count;
-    item.price = *price;
-    order.total += item.price;
-    if (order.total > 2147483647)
-      return std::string("celkov\xE1 cena je p\xF8\xEDli\x9A vysok\xE1");
-    order.items.push_back(std::move(item));
-  }
-  if (order.items.empty())
-    return std::string(
-        "objedn\xE1vka neobsahuje \x9E\xE1"
-        "dn\xE9 zbo\x9E\xED");
-  if (order.total == 0) return std::string("celkov\xE1 cena objedn\xE1vky je nulov\xE1");
-  return std::nullopt;
-}
-
-LogSink StderrLog() {
-  return [](const std::string& line) {
-    const std::string stamp = QTime::currentTime().toString("hh:mm:ss").toStdString();
-    std::fprintf(stderr, "%s %s\n", stamp.c_str(), line.c_str());
-    std::fflush(stderr);
-  };
-}
 
 WalletKeys::~WalletKeys() {
   SecureWipe(session_key);
@@ -239,15 +111,12 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
         ": not a message frame; ignored");
     return;
   }
-  const int id = HexFieldToInt(std::string_view(datagram).substr(0, 2));
+  const int id = MessageIdOf(datagram);
   Log("received message " + std::to_string(id) + " (" + std::to_string(datagram.size()) +
       " bytes) from " + from);
 
   if (id == kMsgWalletKey) {
-    std::string key = GetMessageBody(datagram);
-    TRSA check;
-    check.SetKeyBits(kb0512);
-    check.SetPublicKey(key);  // throws for a text that is no public key
+    std::string key = PublicKeyOfKeyMessage(datagram);
     if (wallets_.find(from_ip) == wallets_.end() && wallets_.size() >= kMaxWallets) {
       wallets_.erase(wallets_.begin());
     }
