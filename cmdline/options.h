@@ -1,7 +1,7 @@
-// The one option parser of the command-line programs (pelvane-cli, pelvane-peers, pelvane-crypt):
-// "--name VALUE" or "--name=VALUE" for options that take a value, "--name" for switches, words in
-// between in their order, "--" before words that begin with "-". The windowed wallet keeps Qt's
-// parser, because Qt's own options (-platform and the like) go through it.
+// The one option parser of the programs (pelvane-cli, pelvane-peers, pelvane-crypt, and pelvane,
+// which adds the windowing system's own options to its table): "--name VALUE" or "--name=VALUE"
+// for options that take a value, "--name" for switches, words in between in their order, "--"
+// before words that begin with "-".
 #pragma once
 
 #include <initializer_list>

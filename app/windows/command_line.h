@@ -1,6 +1,7 @@
-// The windowed wallet's command line. The first argument that is not an option names the purchase
-// description file; later ones are ignored with a warning. "--" ends the options. The windowing
-// system's own options (-platform NAME, -style NAME, -reverse, ...) are left to the application
+// The windowed wallet's command line, read with the option parser the other programs use
+// (cmdline/options.h). The first argument that is not an option names the purchase description
+// file; later ones are ignored with a warning. "--" ends the options. The windowing system's own
+// options (-platform NAME, -style NAME, -reverse, ...) are accepted and left to the application
 // object, which removes them itself.
 #pragma once
 
@@ -16,14 +17,12 @@ struct WalletCommandLine {
   std::string purchase_file;
   // One line per ignored argument, for standard error.
   std::vector<std::string> warnings;
-  // The usage error, one line, when request is kUsageError.
+  // The usage error, one line, when request is kUsageError (for an unknown option it suggests
+  // ./FILE or -- for a file name that begins with "-").
   std::string error;
 };
 
 // Reads the arguments that follow the program's name.
 WalletCommandLine ParseWalletCommandLine(const std::vector<std::string>& arguments);
-
-// The line for an option nobody knows: it may be a file name that begins with "-".
-std::string UnknownOptionLine(const std::string& option);
 
 }  // namespace pelvane
