@@ -1,6 +1,10 @@
 #include "crypto/rsa/mp.h"
 
+#include <atomic>
 #include <cstring>
+
+#include "crypto/rsa/mp_adx.h"
+#include "crypto/rsa/mp_internal.h"
 
 namespace pelvane {
 
@@ -262,10 +266,11 @@ inline void Redc(u64* r, const u64* t, const u64* m, u64 minv, u64* q, int nd) {
 
 struct Mont {
   const u64* m;
-  u64 minv;
+  u64 minv;  // -m^(-1) mod 2^64
   int n;
   u64* scratch;  // 2 n limbs
   u64* q;        // n limbs
+  u64 minv2[2];  // -m^(-1) mod 2^128 (n > 1)
 };
 
 template <int N>
@@ -299,11 +304,128 @@ struct PlainOps {
   void Sqr(MpDigit* r, const MpDigit* a) const { Mul(r, a, a); }
 };
 
+#if PELVANE_MP_ADX
+// Montgomery products through the mulx/ADX routines (call only when AdxAvailable()).
+
+// r := (t[n .. 2 n) + t[0 .. n)) - m when that is not negative, else the sum, after the
+// reduction rows have left the row carries in t[0 .. n). t[0 .. n) is overwritten.
+inline void AdxRedcFinish(u64* r, u64* t, const u64* m, int n) {
+  u64 carry = 0;
+  for (int j = 0; j < n; ++j) {
+    const u128 s = static_cast<u128>(t[n + j]) + t[j] + carry;
+    r[j] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+  u64 borrow = 0;
+  for (int j = 0; j < n; ++j) {
+    const u128 d = static_cast<u128>(r[j]) - m[j] - borrow;
+    t[j] = static_cast<u64>(d);
+    borrow = static_cast<u64>(d >> 64) & 1;
+  }
+  // Keep the sum only when it is below m: no carry out and the subtraction borrowed.
+  const u64 keep = ~(u64{0}) * ((carry ^ 1) & borrow);
+  for (int j = 0; j < n; ++j)
+    r[j] = (r[j] & keep) | (t[j] & ~keep);
+}
+
+// Eight limbs (512-bit moduli): product and reduction with the window in registers.
+struct AdxOps8 {
+  const Mont& c;
+  void Mul(u64* r, const u64* a, const u64* b) const {
+    pelvane_adx_mont_mul8(r, c.scratch, a, b, c.m, c.minv2);
+  }
+  void Sqr(u64* r, const u64* a) const { pelvane_adx_mont_sqr8(r, c.scratch, a, c.m, c.minv2); }
+};
+
+// Adds the carry c (0 or 1) into t[pos .. end); returns the carry out of t[end - 1].
+inline u64 PropagateCarry(u64* t, int pos, int end, u64 c) {
+  for (; c != 0 && pos < end; ++pos) {
+    t[pos] += 1;
+    c = t[pos] == 0 ? 1 : 0;
+  }
+  return c;
+}
+
+// Multiples of eight limbs (1024, 1536, 2048 bits, ...): the product and the reduction are
+// composed of 8 x 8-limb blocks, each done with its window in registers.
+struct AdxOpsBlocks {
+  const Mont& c;
+  void Mul(u64* r, const u64* a, const u64* b) const {
+    u64* t = c.scratch;
+    const int n = c.n, blocks = n / 8;
+    // The diagonal blocks tile t; the others add in.
+    for (int k = 0; k < blocks; ++k)
+      pelvane_adx_mul8(t + 16 * k, a + 8 * k, b + 8 * k);
+    for (int k = 0; k < blocks; ++k) {
+      for (int l = 0; l < blocks; ++l) {
+        if (k == l) continue;
+        const int pos = 8 * (k + l);
+        PropagateCarry(t, pos + 16, 2 * n, pelvane_adx_addmul8(t + pos, a + 8 * k, b + 8 * l));
+      }
+    }
+    Reduce(r);
+  }
+  // The cross products once (those within a block by the triangle routine, which also tiles
+  // t), then doubled with the squares added.
+  void Sqr(u64* r, const u64* a) const {
+    u64* t = c.scratch;
+    const int n = c.n, blocks = n / 8;
+    for (int k = 0; k < blocks; ++k)
+      pelvane_adx_sqr8_cross(t + 16 * k, a + 8 * k);
+    for (int k = 0; k < blocks; ++k) {
+      for (int l = k + 1; l < blocks; ++l) {
+        const int pos = 8 * (k + l);
+        PropagateCarry(t, pos + 16, 2 * n, pelvane_adx_addmul8(t + pos, a + 8 * k, a + 8 * l));
+      }
+    }
+    pelvane_adx_double_add_squares(t, a, static_cast<std::size_t>(n));
+    Reduce(r);
+  }
+  // r := t 2^(-64 n) mod m for t = scratch (2 n limbs) below m 2^(64 n).
+  void Reduce(u64* r) const {
+    u64* t = c.scratch;
+    const int n = c.n, blocks = n / 8;
+    u64 top = 0;  // the bit above t[2 n - 1]
+    for (int row = 0; row < blocks; ++row) {
+      u64* tr = t + 8 * row;
+      top += PropagateCarry(t, 8 * row + 16, 2 * n, pelvane_adx_redc8_part(tr, c.m, c.minv, c.q));
+      for (int k = 1; k < blocks; ++k) {
+        const u64 carry = pelvane_adx_addmul8(tr + 8 * k, c.q, c.m + 8 * k);
+        top += PropagateCarry(t, 8 * (row + k) + 16, 2 * n, carry);
+      }
+    }
+    // The value top:t[n .. 2 n) is below 2 m: subtract m once unless it is below m.
+    pelvane_adx_sub_select(r, t + n, c.m, static_cast<std::size_t>(n), top);
+  }
+};
+
+// Any other limb count: row by row.
+struct AdxOpsRows {
+  const Mont& c;
+  void Mul(u64* r, const u64* a, const u64* b) const {
+    for (int i = 0; i < c.n; ++i)
+      c.scratch[i] = 0;
+    pelvane_adx_mul_rows(c.scratch, a, b, static_cast<std::size_t>(c.n));
+    Reduce(r);
+  }
+  void Sqr(u64* r, const u64* a) const { Mul(r, a, a); }
+  void Reduce(u64* r) const {
+    pelvane_adx_redc_rows(c.scratch, c.m, static_cast<std::size_t>(c.n), c.minv);
+    AdxRedcFinish(r, c.scratch, c.m, c.n);
+  }
+};
+#endif
+
+std::atomic<bool> g_force_portable{false};
+
 inline unsigned ExpBit(const MpDigit* e, std::size_t i) {
   return (e[i / 32] >> (i % 32)) & 1u;
 }
 
+// Window width for an exponent of `bits` bits: the table costs 2^(w-1) products, the scan
+// about bits / (w + 1); these bounds minimise the sum.
 inline unsigned WindowBits(std::size_t bits) {
+  if (bits > 671) return 6;
   if (bits > 239) return 5;
   if (bits > 79) return 4;
   if (bits > 23) return 3;
@@ -312,7 +434,7 @@ inline unsigned WindowBits(std::size_t bits) {
 }
 
 // acc := base^e by left-to-right sliding windows over the bits of e (bits > 0). base and the
-// table hold numbers of `len` words in the representation of Ops; table has room for 16.
+// table hold numbers of `len` words in the representation of Ops; table has room for 32.
 template <typename Word, typename Ops>
 void SlidingPow(const Ops& ops, Word* acc, const Word* base, const MpDigit* e, std::size_t bits,
                 Word* table, std::size_t len, Word* tmp) {
@@ -362,7 +484,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   const int nl = static_cast<int>((k + 1) / 2);
   u64 ml[kLimbs], xl[kLimbs], acc[kLimbs], tmp[kLimbs];
   u64 scratch[2 * kLimbs + 1], qbuf[kLimbs];
-  u64 table[16 * kLimbs];
+  u64 table[32 * kLimbs];
   MpDigit r1[2 * kLimbs + 1], r2[kMax];
   MpDigit prod[kMax2];
 
@@ -377,7 +499,13 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   u64 inv = ml[0];
   for (int i = 0; i < 5; ++i)
     inv *= 2 - ml[0] * inv;
-  const Mont c{ml, ~inv + 1, nl, scratch, qbuf};
+  // One more step on 128 bits gives the inverse modulo 2^128.
+  const u128 m128 = ml[0] | (nl > 1 ? static_cast<u128>(ml[1]) << 64 : 0);
+  u128 inv2 = inv;
+  inv2 *= 2 - m128 * inv2;
+  inv2 = ~inv2 + 1;
+  const Mont c{ml,      ~inv + 1, nl,
+               scratch, qbuf,     {static_cast<u64>(inv2), static_cast<u64>(inv2 >> 64)}};
 
   // R mod m with R = 2^(64 nl), then R^2 mod m, both by division.
   const std::size_t rdig = 2 * static_cast<std::size_t>(nl);  // R = 2^(32 rdig)
@@ -395,33 +523,48 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
   }
   for (std::size_t i = k; i < rdig; ++i)
     r1[i] = 0;
-  {
-    // x in Montgomery form: x * R^2 * R^(-1).
-    u64 r2l[kLimbs];
-    to_limbs(r2l, r1);
-    to_limbs(xl, x);
-    auto mul = [&](u64* r, const u64* p, const u64* q) { MontOps<0>{c}.Mul(r, p, q); };
-    mul(tmp, xl, r2l);
-    std::memcpy(xl, tmp, nl * sizeof(u64));
-    Wipe(r2l, nl);
-  }
-  switch (nl) {
-    case 8:
-      SlidingPow<u64>(MontOps<8>{c}, acc, xl, e, bits, table, nl, tmp);
-      break;
-    case 16:
-      SlidingPow<u64>(MontOps<16>{c}, acc, xl, e, bits, table, nl, tmp);
-      break;
-    default:
-      SlidingPow<u64>(MontOps<0>{c}, acc, xl, e, bits, table, nl, tmp);
-      break;
-  }
-  // Leave Montgomery form: acc * R^(-1).
+  u64 r2l[kLimbs], one[kLimbs];
+  to_limbs(r2l, r1);
+  to_limbs(xl, x);
   for (int i = 0; i < nl; ++i)
-    scratch[i] = acc[i];
-  for (int i = nl; i < 2 * nl; ++i)
-    scratch[i] = 0;
-  Redc<0>(tmp, scratch, ml, c.minv, qbuf, nl);
+    one[i] = i == 0 ? 1 : 0;
+  // x into Montgomery form (x R^2 R^(-1)), the powers, and back out (acc 1 R^(-1)), all with
+  // the same products; tmp receives the result.
+  auto run = [&](const auto& ops) {
+    ops.Mul(acc, xl, r2l);
+    std::memcpy(xl, acc, nl * sizeof(u64));
+    SlidingPow<u64>(ops, acc, xl, e, bits, table, nl, tmp);
+    ops.Mul(tmp, acc, one);
+  };
+  bool done = false;
+#if PELVANE_MP_ADX
+  if (MpFastKernelsActive()) {
+    if (nl == 8)
+      run(AdxOps8{c});
+    else if (nl % 8 == 0)
+      run(AdxOpsBlocks{c});
+    else
+      run(AdxOpsRows{c});
+    done = true;
+  }
+#endif
+  if (!done) {
+    switch (nl) {
+      case 8:
+        run(MontOps<8>{c});
+        break;
+      case 16:
+        run(MontOps<16>{c});
+        break;
+      case 32:
+        run(MontOps<32>{c});
+        break;
+      default:
+        run(MontOps<0>{c});
+        break;
+    }
+  }
+  Wipe(r2l, nl);
   for (std::size_t i = 0; i < k; ++i) {
     const u64 limb = tmp[i / 2];
     a[i] = static_cast<MpDigit>(i % 2 == 0 ? limb : limb >> 32);
@@ -441,7 +584,7 @@ void MontPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, c
 void PlainPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, const MpDigit* m,
               std::size_t k) {
   MpDigit acc[kMax], tmp[kMax], prod[kMax2];
-  MpDigit table[16 * kMax];
+  MpDigit table[32 * kMax];
   const PlainOps ops{m, k, prod};
   SlidingPow<MpDigit>(ops, acc, x, e, bits, table, k, tmp);
   std::memcpy(a, acc, k * sizeof(MpDigit));
@@ -450,6 +593,14 @@ void PlainPow(MpDigit* a, const MpDigit* x, const MpDigit* e, std::size_t bits, 
 }
 
 }  // namespace
+
+void MpForcePortableKernels(bool force) {
+  g_force_portable.store(force, std::memory_order_relaxed);
+}
+
+bool MpFastKernelsActive() {
+  return !g_force_portable.load(std::memory_order_relaxed) && AdxAvailable();
+}
 
 void WipeBytes(void* p, unsigned char value, std::size_t count) {
   if (p == nullptr || count == 0) return;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "crypto/algorithm_catalogue.h"
 #include "cmdline/options.h"
+#include "crypto/algorithm_catalogue.h"
 
 namespace pelvane::crypt {
 

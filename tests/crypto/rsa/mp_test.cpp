@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "crypto/rsa/mp_adx.h"
+#include "crypto/rsa/mp_internal.h"
+
 namespace pelvane {
 namespace {
 
@@ -142,7 +145,43 @@ TEST(MpDifferential, DivModAddBackCases) {
   }
 }
 
-TEST(MpDifferential, ModPowMatchesGmp) {
+// The exponentiation has two kernels: the mulx/ADX one where the processor has those
+// instructions, and the portable one. Each test runs on each kernel, selected explicitly.
+enum class Kernel { kFast, kPortable };
+
+class MpModPowKernel : public ::testing::TestWithParam<Kernel> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Kernel::kFast && !AdxAvailable()) {
+      GTEST_SKIP() << "the processor lacks mulx/ADX";
+    }
+    MpForcePortableKernels(GetParam() == Kernel::kPortable);
+    ASSERT_EQ(MpFastKernelsActive(), GetParam() == Kernel::kFast);
+  }
+  void TearDown() override { MpForcePortableKernels(false); }
+
+  // a := x^e mod m through MpModPow, compared with GMP; also with the result written over
+  // the base.
+  static void Check(const Num& x, const Num& e, const Num& m) {
+    const std::size_t mn = m.size(), en = e.size();
+    Num a(mn, 0x77777777u);
+    MpModPow(a.data(), x.data(), e.data(), en, m.data(), mn);
+    Z zx(x), ze(e), zm(m), za;
+    mpz_powm(za.get(), zx.get(), ze.get(), zm.get());
+    ASSERT_EQ(a, za.Digits(mn)) << "mn=" << mn << " en=" << en;
+    Num inplace = x;
+    MpModPow(inplace.data(), inplace.data(), e.data(), en, m.data(), mn);
+    ASSERT_EQ(inplace, a) << "in place, mn=" << mn;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernels, MpModPowKernel,
+                         ::testing::Values(Kernel::kFast, Kernel::kPortable),
+                         [](const ::testing::TestParamInfo<Kernel>& info) {
+                           return info.param == Kernel::kFast ? "Fast" : "Portable";
+                         });
+
+TEST_P(MpModPowKernel, MatchesGmp) {
   Gen g(4);
   for (int iter = 0; iter < 160; ++iter) {
     // Most cases small, some up to the full capacity; odd and even moduli alike.
@@ -151,29 +190,67 @@ TEST(MpDifferential, ModPowMatchesGmp) {
     Num m = g.Number(mn);
     if (MpIsZero(m.data(), mn)) m[0] = 3;
     if (iter % 2 == 0) m[0] |= 1;
-    const Num x = g.Number(mn), e = g.Number(en);
-    Num a(mn, 0x77777777u);
-    MpModPow(a.data(), x.data(), e.data(), en, m.data(), mn);
-    Z zx(x), ze(e), zm(m), za;
-    mpz_powm(za.get(), zx.get(), ze.get(), zm.get());
-    ASSERT_EQ(a, za.Digits(mn)) << "mn=" << mn << " en=" << en;
+    Check(g.Number(mn), g.Number(en), m);
+    if (HasFatalFailure()) return;
   }
 }
 
-// Key-sized moduli (512, 1024, 2048 bits and neighbours) with exponents as long as the
-// modulus, as RSA uses them.
-TEST(MpDifferential, ModPowKeySizesMatchGmp) {
+// Key-sized moduli (512, 1024, 2048 bits and neighbours, and the other multiples of eight
+// 64-bit limbs up to 4096 bits) with exponents as long as the modulus, as RSA uses them.
+TEST_P(MpModPowKernel, KeySizesMatchGmp) {
   Gen g(10);
-  for (std::size_t mn : {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
-    for (int rep = 0; rep < 3; ++rep) {
+  for (std::size_t mn : {1, 2, 15, 16, 17, 31, 32, 33, 47, 48, 63, 64, 65, 128}) {
+    const int reps = mn > 100 ? 1 : 3;
+    for (int rep = 0; rep < reps; ++rep) {
       Num m = g.Number(mn, true), x = g.Number(mn), e = g.Number(mn);
       m[0] |= 1;
       if (mn == 1 && m[0] == 1) m[0] = 0xFFFFFFFBu;
-      Num a(mn, 0);
-      MpModPow(a.data(), x.data(), e.data(), mn, m.data(), mn);
-      Z zx(x), ze(e), zm(m), za;
-      mpz_powm(za.get(), zx.get(), ze.get(), zm.get());
-      ASSERT_EQ(a, za.Digits(mn)) << "mn=" << mn;
+      Check(x, e, m);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Operands at the carry limits of the Montgomery products: moduli of all one bits and just
+// above a power of two, bases m - 1, 1 and all ones, short exponents.
+// Powers that vanish modulo m (m a power of 3, x a multiple of 3): the Montgomery products
+// must land on 0 itself, not on m.
+TEST_P(MpModPowKernel, VanishingPowersGiveZero) {
+  for (unsigned long power : {20ul, 320ul, 640ul}) {
+    Z zm, zx, ze;
+    mpz_ui_pow_ui(zm.get(), 3, power);
+    const std::size_t mn = (mpz_sizeinbase(zm.get(), 2) + 31) / 32;
+    const Num m = zm.Digits(mn);
+    mpz_ui_pow_ui(zx.get(), 3, power - 1);
+    mpz_mul_ui(zx.get(), zx.get(), 2);
+    Check(zx.Digits(mn), Num{2}, m);  // (2 3^(k-1))^2 = 4 3^(2k-2)
+    if (HasFatalFailure()) return;
+    Check(Num(mn, 0), Num{5}, m);
+    if (HasFatalFailure()) return;
+    mpz_set_ui(zx.get(), 21);
+    Check(zx.Digits(mn), Num{0x10001u}, m);
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST_P(MpModPowKernel, ExtremeOperandsMatchGmp) {
+  for (std::size_t mn : {2, 16, 24, 32, 64, 128}) {
+    const Num ones(mn, 0xFFFFFFFFu);
+    Num pow2plus(mn, 0);
+    pow2plus[0] = 1;
+    pow2plus[mn - 1] = 0x80000000u;
+    Num high(mn, 0xFFFFFFFFu);
+    high[mn - 1] = 0x80000000u;
+    for (const Num& m : {ones, pow2plus, high}) {
+      Num below = m, one(mn, 0);
+      below[0] -= 1;  // m - 1: every modulus here is odd and above 1
+      one[0] = 1;
+      for (const Num& x : {below, one, ones}) {
+        Check(x, Num{0xFFFFFFFFu, 0xFFFFFFFFu}, m);
+        if (HasFatalFailure()) return;
+        Check(x, Num{0x10001u}, m);
+        if (HasFatalFailure()) return;
+      }
     }
   }
 }

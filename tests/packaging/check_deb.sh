@@ -1,21 +1,24 @@
 #!/bin/sh
-# Builds the Debian package from this build tree, unpacks it into a scratch root and checks that
-# what a desktop installation needs is in place and works: the four programs answer --version,
-# the desktop entry, icon, metadata, MIME type and manual pages are installed and consistent,
-# and every option a program lists in --help is in its manual page.
-# Usage: package_test.sh CPACK BUILD_DIR VERSION
-# Exit status 77 (skipped) when the Debian packaging tools are missing.
+# Checks a Debian package of Pelvane: unpacks it into a scratch root and checks that what a
+# desktop installation needs is in place and works: the four programs answer --version, the
+# desktop entry, icons, metadata, MIME type, compressed manual pages, copyright, changelog and the
+# peers' user service (installed, not enabled) are there and consistent, and every option a
+# program lists in --help is in its manual page.
+# Usage: check_deb.sh DEB VERSION
+# Exit status 77 (skipped) when dpkg-deb is missing.
 set -u
-cpack=$1
-build=$2
-version=$3
+deb=$1
+version=$2
 
-for tool in dpkg-deb dpkg-shlibdeps; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool not found; install dpkg-dev to build and check the Debian package"
-    exit 77
-  fi
-done
+if ! command -v dpkg-deb >/dev/null 2>&1; then
+  echo "SKIP: dpkg-deb not found"
+  exit 77
+fi
+if [ ! -f "$deb" ]; then
+  echo "FAIL: no package at $deb"
+  exit 1
+fi
+echo "package: $(basename "$deb")"
 
 failures=0
 fail() {
@@ -23,22 +26,8 @@ fail() {
   failures=$((failures + 1))
 }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/pelvane-package-test.XXXXXX") || exit 1
+work=$(mktemp -d "${TMPDIR:-/tmp}/pelvane-check-deb.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT INT TERM
-
-if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
-  cat "$work/cpack.log"
-  echo "FAIL: cpack could not build the package"
-  exit 1
-fi
-set -- "$work"/out/*.deb
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-  cat "$work/cpack.log"
-  echo "FAIL: expected one .deb in the output, found: $*"
-  exit 1
-fi
-deb=$1
-echo "package: $(basename "$deb")"
 
 # Control fields: name, version, and the shared libraries' packages found by dpkg-shlibdeps.
 control=$(dpkg-deb -f "$deb") || fail "dpkg-deb cannot read the control file"
@@ -69,9 +58,56 @@ for f in "$desktop" "$metainfo" "$mime" "$icon"; do
   [ -f "$f" ] || fail "missing ${f#"$root"}"
 done
 
-# Nothing but the programs and the desktop files: no static libraries, headers or test programs.
-unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/*')
+for size in 32 48 64 128 256; do
+  [ -f "$share/icons/hicolor/${size}x$size/apps/$app_id.png" ] ||
+    fail "missing the ${size}x$size icon"
+done
+
+# Nothing but the programs, the desktop files and the user service: no static libraries,
+# headers or test programs.
+unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/*' \
+  ! -path ./usr/lib/systemd/user/pelvane-peers.service)
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
+
+# What Debian asks of every package: the copyright file and the changelog, manual pages
+# compressed.
+doc="$share/doc/pelvane"
+[ -f "$doc/copyright" ] || fail "missing usr/share/doc/pelvane/copyright"
+[ -f "$doc/changelog.gz" ] || fail "missing usr/share/doc/pelvane/changelog.gz"
+uncompressed=$(find "$share/man" -type f ! -name '*.gz')
+[ -z "$uncompressed" ] || fail "uncompressed manual pages: $uncompressed"
+
+# The simulated peers as a user service: installed, runs the packaged program, and is not
+# enabled by the package (no enabling link, no maintainer script that enables it).
+service="$root/usr/lib/systemd/user/pelvane-peers.service"
+if [ -f "$service" ]; then
+  exec_start=$(sed -n 's/^ExecStart=//p' "$service")
+  [ "${exec_start%% *}" = pelvane-peers ] || [ "${exec_start%% *}" = /usr/bin/pelvane-peers ] ||
+    fail "the user service runs '$exec_start', not pelvane-peers"
+  grep -q -x 'Documentation=man:pelvane-peers(1)' "$service" ||
+    fail "the user service does not point at pelvane-peers(1)"
+  [ -z "$(find "$root" -path '*/systemd/user/*.wants*')" ] || fail "the package enables the user service"
+  # debhelper's --no-enable snippet re-enables the unit on upgrade only where it was enabled
+  # before (guarded by debian-installed, false on a first installation); the default snippet
+  # enables it everywhere.
+  dpkg-deb -e "$deb" "$work/control"
+  if grep -q -e '--user enable' "$work/control/postinst" 2>/dev/null &&
+    ! grep -q -e '--user debian-installed' "$work/control/postinst"; then
+    fail "postinst enables the user service on installation"
+  fi
+  if command -v systemd-analyze >/dev/null 2>&1; then
+    # The unit as systemd reads it, against the unpacked program.
+    mkdir -p "$work/unit"
+    sed "s|^ExecStart=[^ ]*|ExecStart=$root/usr/bin/pelvane-peers|" "$service" >"$work/unit/pelvane-peers.service"
+    analysis=$(systemd-analyze verify --man=no "$work/unit/pelvane-peers.service" 2>&1) ||
+      fail "systemd-analyze rejects the user service: $analysis"
+  fi
+  zcat "$share/man/man1/pelvane-peers.1.gz" 2>/dev/null | sed 's/\\-/-/g' |
+    grep -q 'systemctl --user enable --now pelvane-peers' ||
+    fail "pelvane-peers.1 does not say how to enable the user service"
+else
+  fail "missing usr/lib/systemd/user/pelvane-peers.service"
+fi
 extra_bins=$(cd "$root/usr/bin" && ls | grep -v -x -e pelvane -e pelvane-cli -e pelvane-peers -e pelvane-crypt)
 [ -z "$extra_bins" ] || fail "unexpected programs in usr/bin: $extra_bins"
 
@@ -84,6 +120,11 @@ check_page_options() {
     grep -q -E -e "$option([^a-z0-9-]|\$)" "$plain" || fail "$1.1 does not mention $option from --help"
   done
 }
+# Decompresses the page NAME into the scratch folder and prints its path; fails when missing.
+man_page() {
+  [ -f "$share/man/man1/$1.1.gz" ] && zcat "$share/man/man1/$1.1.gz" >"$work/$1.1" &&
+    echo "$work/$1.1"
+}
 check_program() {
   name=$1
   program="$root/usr/bin/$name"
@@ -94,11 +135,10 @@ check_program() {
   out=$(QT_QPA_PLATFORM=offscreen "$program" --version 2>&1)
   [ "$out" = "$name $version" ] || fail "$name --version printed '$out', expected '$name $version'"
 
-  page="$share/man/man1/$name.1"
-  if [ ! -f "$page" ]; then
-    fail "missing manual page usr/share/man/man1/$name.1"
+  page=$(man_page "$name") || {
+    fail "missing manual page usr/share/man/man1/$name.1.gz"
     return
-  fi
+  }
   QT_QPA_PLATFORM=offscreen "$program" --help >"$work/$name.help" 2>&1 ||
     fail "$name --help failed"
   if [ "$name" = pelvane-crypt ]; then
@@ -125,10 +165,12 @@ if "$root/usr/bin/pelvane-peers" --help 2>&1 | grep -q -e '--version'; then
   check_program pelvane-peers
 else
   echo "NOTE: pelvane-peers offers no --version yet; checking its manual page only"
-  page="$share/man/man1/pelvane-peers.1"
-  [ -f "$page" ] || fail "missing manual page usr/share/man/man1/pelvane-peers.1"
-  "$root/usr/bin/pelvane-peers" --help >"$work/pelvane-peers.help" 2>&1
-  check_page_options pelvane-peers "$page" "$work/pelvane-peers.help"
+  if page=$(man_page pelvane-peers); then
+    "$root/usr/bin/pelvane-peers" --help >"$work/pelvane-peers.help" 2>&1
+    check_page_options pelvane-peers "$page" "$work/pelvane-peers.help"
+  else
+    fail "missing manual page usr/share/man/man1/pelvane-peers.1.gz"
+  fi
 fi
 
 # The windowed wallet refuses an unknown option instead of opening it as a purchase file.
