@@ -1,5 +1,7 @@
-// The two windows driven under the offscreen platform: captions, presets, layout, keys, the OK
-// step, the end of the program and error boxes (recorded, never shown).
+// The two windows driven under the offscreen platform: captions, presets, layout (also at a larger
+// font, and at twice the scale in a second run), accessible names, keys, the OK step, the pauses
+// that keep painting, the status line against a scripted bank, the end of the program, the taken
+// port, the command line, and error boxes (recorded, never shown).
 #include <gtest/gtest.h>
 
 #include <QAccessible>
