@@ -18,6 +18,7 @@
 // In the datagram, "@PENDING-ORDER@@" (as it is or as upper-case hexadecimal text) stands for the
 // reference of the pending order, so that a result for it can be written down before the
 // reference is known.
+#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -154,7 +155,7 @@ void FuzzBank(int state, bool trusted, const std::string& datagram_in) {
   if (after.balance != before.balance || payments.size() != payments_before) {
     // Money moves only for a well-formed debit request from the gateway for this customer.
     FUZZ_CHECK(trusted && IdOf(datagram) == kMsgDebitRequest);
-    const std::vector<std::string> fields = UnpackFields(GetMessageBody(datagram), 4);
+    const std::vector<std::string> fields = UnpackFields(GetMessageBody(datagram), 5);
     FUZZ_CHECK(fields[1] == digest);
     const std::int64_t amount = ParseAmount(fields[2]);
     FUZZ_CHECK(amount > 0 && amount <= before.balance);
@@ -171,12 +172,12 @@ void FuzzBank(int state, bool trusted, const std::string& datagram_in) {
 
 void FuzzGateway(int state, bool trusted, const std::string& datagram_in) {
   std::vector<Sent> sent;
-  Gateway gateway(kGatewayIp, kBankIp, PeerLog(), Seam(sent));
+  Gateway gateway(kGatewayIp, kBankIp, PeerLog(), Seam(sent), kMerchantIp);
   WalletMeets(gateway, state);
   if (state >= 3) {
     const std::string block = BuildSecureBlock(DemoDigest(), kSession, kWalletPublicKey);
     Drive(gateway,
-          BuildPlainFrame(PackFields({kReference, kWalletIp, "320", kMerchantAccount, block}),
+          BuildPlainFrame(PackFields({kReference, kWalletIp, "320", kMerchantAccount, block, ""}),
                           kMsgAuthorizationRequest),
           kMerchantIp, kMerchantPort);
     FUZZ_CHECK(!sent.empty() && IdOf(sent.back().frame) == kMsgDebitRequest);
@@ -204,7 +205,7 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
   if (state >= 3) {
     Drive(merchant, Dual(DemoDigest(), kOrder, kMsgDualOrder), kWalletIp, 2000);
     FUZZ_CHECK(!sent.empty() && IdOf(sent.back().frame) == kMsgAuthorizationRequest);
-    reference = UnpackFields(GetMessageBody(sent.back().frame), 5)[0];
+    reference = UnpackFields(GetMessageBody(sent.back().frame), 6)[0];
   }
   const std::size_t sent_before = sent.size();
   std::string datagram = datagram_in;
@@ -223,8 +224,11 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   SetPacingMs(0);
+  // The merchant and the gateway retry their requests on timers, which need an application
+  // object; nothing runs its event loop here, so no timer ever fires.
+  static QCoreApplication application(*argc, *argv);
   return 0;
 }
 

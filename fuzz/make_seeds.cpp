@@ -189,7 +189,7 @@ void Peers() {
   const std::string session = "Pelvane fuzz session key";
   const std::string digest = DemoDigest();
   const std::string debit =
-      BuildPlainFrame(Fields({"REF1", digest, "320", "2004123456/0800"}), 0xB0);
+      BuildPlainFrame(Fields({"REF1", digest, "320", "2004123456/0800", "99999999999999"}), 0xB0);
   const std::string block = BuildSecureBlock(digest, session, key);
   Write("fuzz_peers", "bank-99", Peer(0, 0, false, 0) + BuildPlainFrame(key, 99));
   Write("fuzz_peers", "bank-89", Peer(0, 1, false, 0) + BuildKeyFrame(session, key, 89));
@@ -204,11 +204,13 @@ void Peers() {
   Write("fuzz_peers", "bank-debit-from-wallet", Peer(0, 0, false, 0) + debit);
   Write("fuzz_peers", "bank-debit-too-much",
         Peer(0, 0, true, 0) +
-            BuildPlainFrame(Fields({"REF2", digest, "20000", "2004123456/0800"}), 0xB0));
+            BuildPlainFrame(Fields({"REF2", digest, "20000", "2004123456/0800", "99999999999999"}),
+                            0xB0));
   Write("fuzz_peers", "gateway-99", Peer(1, 0, false, 0) + BuildPlainFrame(key, 99));
-  Write("fuzz_peers", "gateway-A0",
-        Peer(1, 2, false, 0) +
-            BuildPlainFrame(Fields({"REF3", "10.1.0.9", "320", "2004123456/0800", block}), 0xA0));
+  Write(
+      "fuzz_peers", "gateway-A0",
+      Peer(1, 2, false, 0) +
+          BuildPlainFrame(Fields({"REF3", "10.1.0.9", "320", "2004123456/0800", block, ""}), 0xA0));
   Write("fuzz_peers", "gateway-B1",
         Peer(1, 3, true, 0) + BuildPlainFrame(Fields({"0123456789ABCDEF", "PAID", "320"}), 0xB1));
   Write("fuzz_peers", "gateway-B1-refused",

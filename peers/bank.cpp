@@ -1,5 +1,6 @@
 #include "peers/bank.h"
 
+#include <QDateTime>
 #include <cstdio>
 #include <deque>
 
@@ -21,6 +22,17 @@ constexpr char kUnknownRequestText[] =
     "adavek.";
 constexpr char kUnknownCustomerReason[] = "Z\xE1kazn\xEDk nen\xED veden v bance.";
 constexpr char kInvalidAmountReason[] = "Neplatn\xE1 \xE8\xE1stka.";
+// "Požadavek na platbu vypršel."
+constexpr char kExpiredReason[] =
+    "Po\x9E"
+    "adavek na platbu vypr\x9A"
+    "el.";
+// "Databáze banky platbu nepřijala: " + the database's message
+constexpr char kDatabaseFailedReason[] = "Datab\xE1ze banky platbu nep\xF8ijala: ";
+// "*** Databáze banky není dostupná." (to the wallet)
+constexpr char kDatabaseUnavailableText[] = "*** Datab\xE1ze banky nen\xED dostupn\xE1.";
+// Refused references remembered at most.
+constexpr std::size_t kMaxRefused = 65536;
 constexpr char kNoPaymentsText[] =
     "   \x8E\xE1"
     "dn\xE9 platby.";
@@ -96,19 +108,30 @@ bool Bank::Handle(int id, const std::string& frame, const std::string& from_ip, 
   }
   WalletKeys* wallet = Wallet(from_ip, true);
   if (wallet == nullptr) return true;
-  switch (id) {
-    case kMsgCustomerDigest:
-      OnCustomerDigest(frame, from_ip, *wallet);
-      break;
-    case kMsgPaymentList:
-      OnPaymentListRequest(frame, from_ip, *wallet);
-      break;
-    case kMsgWalletRefusal:
-      OnWalletRefusal(frame, from_ip, *wallet);
-      break;
-    default:
-      OnGatewayAddressRequest(frame, from_ip, *wallet);
-      break;
+  try {
+    switch (id) {
+      case kMsgCustomerDigest:
+        OnCustomerDigest(frame, from_ip, *wallet);
+        break;
+      case kMsgPaymentList:
+        OnPaymentListRequest(frame, from_ip, *wallet);
+        break;
+      case kMsgWalletRefusal:
+        OnWalletRefusal(frame, from_ip, *wallet);
+        break;
+      default:
+        OnGatewayAddressRequest(frame, from_ip, *wallet);
+        break;
+    }
+  } catch (const EBankDatabase& e) {
+    // The wallet waits for an answer: it gets a refusal instead of silence.
+    LogText("database failure: ", e.Message());
+    if (id == kMsgCustomerDigest) {
+      customers_.erase(from_ip);
+      SendSecureToWallet(from_ip, *wallet, kMsgBalance, kDatabaseUnavailableText);
+    } else if (id == kMsgPaymentList) {
+      SendSecureToWallet(from_ip, *wallet, kMsgPaymentList, kDatabaseUnavailableText);
+    }
   }
   return true;
 }
@@ -171,47 +194,83 @@ void Bank::OnGatewayAddressRequest(const std::string& frame, const std::string& 
   }
 }
 
+void Bank::RememberRefusal(const std::string& reference, const std::string& reason) {
+  if (refused_.count(reference) != 0) return;
+  if (refused_.size() >= kMaxRefused && !refused_age_.empty()) {
+    refused_.erase(refused_age_.front());
+    refused_age_.pop_front();
+  }
+  refused_[reference] = reason;
+  refused_age_.push_back(reference);
+}
+
 void Bank::OnDebitRequest(const std::string& frame, const std::string& ip, int port) {
   if (ip != gateway_ip_ || port != kGatewayPort) {
     Log("debit request from " + ip + ":" + std::to_string(port) +
         " refused: not the payment gateway");
     return;
   }
-  const std::vector<std::string> fields = UnpackFields(GetMessageBody(frame), 4);
+  const std::vector<std::string> fields = UnpackFields(GetMessageBody(frame), 5);
   const std::string& reference = fields[0];
   const std::string& digest = fields[1];
   const std::int64_t amount = ParseAmount(fields[2]);
   const std::string merchant = Cp1250ToUtf8(fields[3]);
-  Log("debit request " + reference + ": " + std::to_string(amount) + " CZK to " + merchant);
-
-  const DebitResult result = db_.Debit(digest, amount, merchant, reference);
-  std::string status = kResultPaid;
-  std::string detail = std::to_string(amount);
-  switch (result.refusal) {
-    case DebitRefusal::kNone:
-      Log(std::string(result.repeated ? "already debited" : "debited") + " " +
-          std::to_string(amount) + " CZK; balance now " + std::to_string(result.balance));
-      break;
-    case DebitRefusal::kUnknownCustomer:
-      status = kResultRefused;
-      detail = kUnknownCustomerReason;
-      break;
-    case DebitRefusal::kInvalidAmount:
-      status = kResultRefused;
-      detail = kInvalidAmountReason;
-      break;
-    case DebitRefusal::kInsufficientFunds:
-      status = kResultRefused;
-      detail = std::string(kInsufficientFundsReason);
-      break;
+  const std::string& deadline_text = fields[4];
+  if (reference.empty() || deadline_text.empty() || deadline_text.size() > 15 ||
+      deadline_text.find_first_not_of("0123456789") != std::string::npos) {
+    throw EPeerFrame("A debit request without a reference or a deadline");
   }
-  if (status == kResultRefused) {
-    LogText("debit refused: ", detail);
+  const bool expired = QDateTime::currentMSecsSinceEpoch() > std::stoll(deadline_text);
+  Log("debit request " + reference + ": " + std::to_string(amount) + " CZK to " + merchant);
+  const auto answer = [&](const std::string& status, const std::string& detail) {
+    SendFrame(ip, port, BuildPlainFrame(PackFields({reference, status, detail}), kMsgDebitResult));
+  };
+  if (const auto refused = refused_.find(reference); refused != refused_.end()) {
+    LogText("refused before: ", refused->second);
+    answer(kResultRefused, refused->second);
+    return;
+  }
+
+  std::string detail;
+  DebitResult result;
+  try {
+    result = db_.Debit(digest, amount, merchant, reference, expired);
+  } catch (const EBankDatabase& e) {
+    // Rolled back: nothing was debited. The refusal stands also when the database recovers,
+    // because the wallet is told it.
+    detail = kDatabaseFailedReason + e.Message();
+  }
+  if (detail.empty()) {
+    switch (result.refusal) {
+      case DebitRefusal::kNone:
+        Log(std::string(result.repeated ? "already debited" : "debited") + " " +
+            std::to_string(amount) + " CZK; balance now " + std::to_string(result.balance));
+        answer(kResultPaid, std::to_string(amount));
+        return;
+      case DebitRefusal::kUnknownCustomer:
+        detail = kUnknownCustomerReason;
+        break;
+      case DebitRefusal::kInvalidAmount:
+        detail = kInvalidAmountReason;
+        break;
+      case DebitRefusal::kInsufficientFunds:
+        detail = std::string(kInsufficientFundsReason);
+        break;
+      case DebitRefusal::kExpired:
+        detail = kExpiredReason;
+        break;
+    }
+  }
+  LogText("debit refused: ", detail);
+  RememberRefusal(reference, detail);
+  try {
     if (const auto account = db_.FindByDigest(digest)) {
       db_.RecordRefusal(account->id, Cp1250ToUtf8(detail));
     }
+  } catch (const EBankDatabase& e) {
+    LogText("the refusal could not be recorded: ", e.Message());
   }
-  SendFrame(ip, port, BuildPlainFrame(PackFields({reference, status, detail}), kMsgDebitResult));
+  answer(kResultRefused, detail);
 }
 
 }  // namespace pelvane::peers

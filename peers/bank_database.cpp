@@ -130,8 +130,13 @@ BankDatabase::BankDatabase(const std::string& path) {
     throw EBankDatabase("Cannot open the bank database " + path + ": " + message);
   }
   try {
-    sqlite3_busy_timeout(db_, 5000);
+    // The peers answer everyone from one thread: a database another program holds locked must
+    // not stall them for long. A debit that cannot get the lock is refused with the reason.
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     Exec("PRAGMA foreign_keys = ON");
+    // One write of the log per payment instead of a rollback journal's several: each debit is
+    // still on disk before it is answered.
+    Exec("PRAGMA journal_mode = WAL");
     CreateSchema();
   } catch (...) {
     sqlite3_close(db_);
@@ -224,7 +229,8 @@ std::vector<Payment> BankDatabase::Payments(std::int64_t account_id) {
 }
 
 DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
-                                const std::string& merchant, const std::string& reference) {
+                                const std::string& merchant, const std::string& reference,
+                                bool expired) {
   DebitResult result;
   Transaction tx(db_);
   const std::optional<Account> account = FindByDigest(digest);
@@ -243,6 +249,10 @@ DebitResult BankDatabase::Debit(const std::string& digest, std::int64_t amount,
     }
     result.payment = std::move(payment);
     result.repeated = true;
+    return result;
+  }
+  if (expired) {
+    result.refusal = DebitRefusal::kExpired;
     return result;
   }
   if (amount <= 0 || amount > kMaxAmount) {

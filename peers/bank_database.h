@@ -49,7 +49,13 @@ struct Payment {
 };
 
 // Why a debit was refused; kNone for a debit that was made (or had been made before).
-enum class DebitRefusal { kNone, kUnknownCustomer, kInvalidAmount, kInsufficientFunds };
+enum class DebitRefusal {
+  kNone,
+  kUnknownCustomer,
+  kInvalidAmount,
+  kInsufficientFunds,
+  kExpired,  // the request came after its deadline and nothing had been paid under it
+};
 
 struct DebitResult {
   DebitRefusal refusal = DebitRefusal::kNone;
@@ -85,10 +91,14 @@ class BankDatabase {
 
   // Debits amount from the customer's account and records the payment, in one transaction:
   // either both happen or neither. A reference that was already paid is not debited again;
-  // the earlier payment is returned with repeated set. Throws EBankDatabase when the database
-  // fails (the transaction is then rolled back).
+  // the earlier payment is returned with repeated set. With expired set nothing new is
+  // debited (kExpired), but an earlier payment is still reported. Throws EBankDatabase when the
+  // database fails (the transaction is then rolled back: nothing was debited).
   DebitResult Debit(const std::string& digest, std::int64_t amount, const std::string& merchant,
-                    const std::string& reference);
+                    const std::string& reference, bool expired = false);
+
+  // How long a statement waits for a lock another connection holds before it fails.
+  static constexpr int kBusyTimeoutMs = 250;
 
   // Records a refusal the customer's wallet reported (account_id 0 when unknown).
   void RecordRefusal(std::int64_t account_id, const std::string& reason_utf8);

@@ -121,9 +121,14 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
       wallets_.erase(wallets_.begin());
     }
     WalletKeys& wallet = wallets_[from_ip];
-    wallet.public_key = std::move(key);
-    SecureWipe(wallet.session_key);
-    OnNewExchange(from_ip);
+    if (wallet.public_key != key || RepeatedKeyStartsNewExchange()) {
+      wallet.public_key = std::move(key);
+      SecureWipe(wallet.session_key);
+      wallet.carried_over = false;
+      OnNewExchange(from_ip);
+    } else {
+      wallet.carried_over = !wallet.session_key.empty();
+    }
     Log("stored the wallet's public key; answering with " + std::to_string(key_message_));
     SendFrame(from_ip, kWalletPort, BuildPlainFrame(keys_.public_key, key_message_));
     return;
@@ -144,6 +149,7 @@ void PeerBase::OnDatagram(const std::string& datagram, const std::string& from_i
     }
     SecureWipe(wallet->session_key);
     wallet->session_key = *session_key;
+    wallet->carried_over = false;
     Log("stored the wallet's session key");
     return;
   }

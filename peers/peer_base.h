@@ -19,6 +19,10 @@ namespace pelvane::peers {
 struct WalletKeys {
   std::string public_key;
   std::string session_key;
+  // The session key came in the wallet's previous exchange: the wallet announced the same key
+  // again (99) and has not sent this exchange's 89 yet. A block that does not open with it may
+  // well open with the 89 still on its way, so it is not refused.
+  bool carried_over = false;
   ~WalletKeys();
 };
 
@@ -59,6 +63,11 @@ class PeerBase {
   // A wallet announced its key (message 99): a new exchange starts, so what the peer learned
   // in that wallet's earlier exchange is forgotten.
   virtual void OnNewExchange(const std::string& /*wallet_ip*/) {}
+  // Whether a 99 that repeats the key already stored for its address starts a new exchange
+  // too. The gateway and the merchant keep the session key then: a repeated or replayed 99
+  // arriving between a wallet's 89 and its order must not make them drop the order. Any 99
+  // with another key starts a new exchange everywhere.
+  virtual bool RepeatedKeyStartsNewExchange() const { return false; }
 
   void Log(const std::string& utf8_line) const;
   // Logs a Windows-1250 text, prefixed by a UTF-8 label.

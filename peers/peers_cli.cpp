@@ -32,6 +32,7 @@ constexpr char kUsage[] =
     "Usage:\n"
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
     "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
+    "                [--merchant-host ADDRESS]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
     "                --birth-number NUMBER [--password-file FILE] --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
@@ -46,6 +47,8 @@ constexpr char kUsage[] =
     "  --bank-host    where the gateway finds the bank (default: the bind address)\n"
     "  --gateway-host the gateway's address the bank tells wallets and the merchant uses\n"
     "                 (default: the bind address)\n"
+    "  --merchant-host the merchant's address the gateway takes requests from (default: the\n"
+    "                 bind address)\n"
     "  --password-file the new account's password is the file's first line; without it the\n"
     "                 password is typed without echo, or read from standard input\n"
     "  --help         show this help\n"
@@ -57,9 +60,9 @@ using cmdline::UsageError;
 // Every option of every command; each command allows its own (ParsedOptions::AllowOnly).
 ParsedOptions Parse(const std::vector<std::string>& args) {
   cmdline::OptionTable table;
-  table.valued = {"role",         "bind",          "pause-ms",   "db",
-                  "bank-host",    "gateway-host",  "first-name", "surname",
-                  "birth-number", "password-file", "balance"};
+  table.valued = {"role",      "bind",         "pause-ms",      "db",
+                  "bank-host", "gateway-host", "merchant-host", "first-name",
+                  "surname",   "birth-number", "password-file", "balance"};
   table.flags = {"help", "version"};
   table.aliases = {{"-h", "help"}};
   return ParsedOptions(args, table);
@@ -152,7 +155,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
-  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host"});
+  parsed.AllowOnly(
+      {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host"});
   const std::string role = parsed.Value("role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
     throw UsageError("--role must be bank, gateway, merchant or all");
@@ -161,6 +165,7 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
   const std::string peer_default = bind == "0.0.0.0" ? "127.0.0.1" : bind;
   const std::string bank_host = parsed.Value("bank-host", peer_default);
   const std::string gateway_host = parsed.Value("gateway-host", peer_default);
+  const std::string merchant_host = parsed.Value("merchant-host", peer_default);
   if (parsed.Has("pause-ms")) {
     SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.Required("pause-ms"), 60000)));
   }
@@ -181,7 +186,7 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
     log("[bank] accounts in " + path);
   }
   if (role == "all" || role == "gateway") {
-    gateway = std::make_unique<Gateway>(bind, bank_host, log);
+    gateway = std::make_unique<Gateway>(bind, bank_host, log, PeerSeam{}, merchant_host);
   }
   if (role == "all" || role == "merchant") {
     merchant = std::make_unique<Merchant>(bind, gateway_host, log);

@@ -75,6 +75,9 @@ constexpr char kOrderTooLong[] =
 constexpr char kOrderTooLongLimit[] =
     " bajt\xF9, datagram unese nejv\xFD\x9A"
     "e ";
+// "   Objednávka už byla odeslána; zpráva nic nemění."
+constexpr char kOrderAlreadySent[] =
+    "   Objedn\xE1vka u\x9E byla odesl\xE1na; zpr\xE1va nic nem\xECn\xED.";
 constexpr char kPortTaken1[] = "Port ";
 constexpr char kPortTaken2[] =
     " je obsazen jin\xFDm programem; pen\xEC\x9E"
@@ -163,6 +166,7 @@ void WalletSession::SetSecret(std::string& slot, std::string value) {
 }
 
 void WalletSession::Start(ExchangeInputs inputs) {
+  order_sent_ = false;
   SecureWipe(inputs_.customer_digest);
   inputs_ = std::move(inputs);
   keys_.FBankPublicKey.clear();
@@ -268,6 +272,12 @@ bool WalletSession::Refused(const std::string& text) {
   return true;
 }
 
+bool WalletSession::OrderAlreadySent() {
+  if (!order_sent_) return false;
+  Log(kOrderAlreadySent);
+  return true;
+}
+
 void WalletSession::ProcessMessage(std::string_view frame) {
   const int id = MessageIdOf(frame);
   Log(kMessageId + std::to_string(id));
@@ -309,7 +319,9 @@ void WalletSession::ProcessMessage(std::string_view frame) {
 }
 
 void WalletSession::OnBankKey(std::string_view frame) {
-  keys_.FBankPublicKey = TakePeerKey(frame);
+  std::string key = TakePeerKey(frame);
+  if (OrderAlreadySent()) return;
+  keys_.FBankPublicKey = std::move(key);
   Log(kBankKeyTitle);
   Log(kIndent + Hex(keys_.FBankPublicKey));
   SetSecret(keys_.FBankSessionKey, GenerateSessionKey(kSessionKeyLength));
@@ -323,6 +335,7 @@ void WalletSession::OnBankKey(std::string_view frame) {
 void WalletSession::OnBalance(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
+  if (OrderAlreadySent()) return;
   labels_.SetLabel(WalletLabel::kBalance, text + kCrowns);
   Log(kBalanceIs + text + kCrowns);
   const PurchaseBuffer* purchase = inputs_.purchase;
@@ -373,6 +386,7 @@ void WalletSession::OnPaymentList(std::string_view frame) {
 void WalletSession::OnGatewayAddress(std::string_view frame) {
   const std::string text = Open(frame, keys_.FBankSessionKey);
   if (Refused(text)) return;
+  if (OrderAlreadySent()) return;
   Log(kGatewayAnswer);
   Log(kUrl + text);
   gateway_host_ = text;
@@ -380,14 +394,18 @@ void WalletSession::OnGatewayAddress(std::string_view frame) {
 }
 
 void WalletSession::OnGatewayKey(std::string_view frame) {
-  keys_.FGatewayPublicKey = TakePeerKey(frame);
+  std::string key = TakePeerKey(frame);
+  if (OrderAlreadySent()) return;
+  keys_.FGatewayPublicKey = std::move(key);
   Log(kGatewayKeyTitle);
   Log(kIndent + Hex(keys_.FGatewayPublicKey));
   transport_.SendPlain(merchant_host_, kMerchantPort, keys_.FOwnPublicKey, kMsgWalletKey);
 }
 
 void WalletSession::OnMerchantKey(std::string_view frame) {
-  keys_.FMerchantPublicKey = TakePeerKey(frame);
+  std::string key = TakePeerKey(frame);
+  if (OrderAlreadySent()) return;
+  keys_.FMerchantPublicKey = std::move(key);
   Log(kMerchantKeyTitle);
   Log(kIndent + Hex(keys_.FMerchantPublicKey));
   // Without a purchase there is no order to send; the peers get nothing rather than keys for
@@ -418,6 +436,9 @@ void WalletSession::OnMerchantKey(std::string_view frame) {
       BuildSecureBlock(order, keys_.FMerchantSessionKey, keys_.FMerchantPublicKey);
   const std::string gateway_block =
       BuildSecureBlock(inputs_.customer_digest, keys_.FGatewaySessionKey, keys_.FGatewayPublicKey);
+  // From here on the order counts as gone, even if the send below fails half-way: a run pays
+  // at most once, so nothing may seal a second 79.
+  order_sent_ = true;
   transport_.SendDual(gateway_block, merchant_block, merchant_host_, kMsgDualOrder, kMerchantPort);
 }
 

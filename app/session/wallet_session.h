@@ -90,6 +90,13 @@ class WalletSession {
   // Runs the step for the frame's identifier. Throws on a failure inside the step.
   void ProcessMessage(std::string_view frame);
 
+  // True once the run's order (message 79) has been sealed and handed to the transport. From
+  // then the messages that drive an exchange forward (98, 2, 76, 95, 96) are logged as received
+  // and change nothing: no new keys, nothing sent (a refusal text in 2 or 76 is still logged
+  // with the end line, which sends nothing either). A run pays at most once; Start begins a
+  // new run.
+  bool OrderSent() const noexcept { return order_sent_; }
+
   // True once an end-of-connection line has been logged.
   bool ConnectionEnded() const noexcept { return end_logged_; }
   // Called once, after the handling of the datagram whose step logged the first
@@ -120,6 +127,8 @@ class WalletSession {
   // when the body is no key the RSA component accepts: a stray frame must not replace a key or
   // a session key the exchange relies on.
   static std::string TakePeerKey(std::string_view frame);
+  // After the order has gone: logs that the message changes nothing and returns true.
+  bool OrderAlreadySent();
   // The error check: logs a "***" text and the end line and returns true.
   bool Refused(const std::string& text);
   void SetSecret(std::string& slot, std::string value);
@@ -145,6 +154,7 @@ class WalletSession {
   std::string gateway_host_;
   int depth_ = 0;
   bool end_logged_ = false;
+  bool order_sent_ = false;
   bool end_announced_ = false;
 };
 

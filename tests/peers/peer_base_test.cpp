@@ -10,7 +10,10 @@
 #include "peers/bank.h"
 #include "peers/bank_database.h"
 #include "peers/merchant.h"
+#include "peers/peer_wire.h"
+#include "protocol/customer_digest.h"
 #include "protocol/messages.h"
+#include "protocol/ports.h"
 #include "tests/support/peer_fixture.h"
 
 namespace pelvane::peers {
@@ -39,6 +42,38 @@ TEST(Merchant, RefusesAnOrderWhoseGatewayBlockCannotBePassedOn) {
   EXPECT_EQ(OpenSecureMessage(sent[0].frame, session, kWalletPublicKey, kWalletPrivateKey),
             "*** Objedn\xE1vka byla odm\xEDtnuta: blok pro platebn\xED br\xE1nu je "
             "p\xF8\xEDli\x9A dlouh\xFD");
+}
+
+// A debit request is answered with the outcome of the first request under its reference, paid
+// or refused; one after its deadline moves no money.
+TEST(Bank, ARepeatedDebitRequestGetsTheFirstAnswer) {
+  std::vector<SentFrame> sent;
+  BankDatabase db(":memory:");
+  Bank bank(db, "10.0.0.1", "10.0.0.3", nullptr, RecordingSeam(sent));
+  const std::string digest = ComputeCustomerDigest("Jan", "Nov\xE1k", "750101/1234", "demo");
+  const auto request = [&](const std::string& reference, long long deadline) {
+    bank.OnDatagram(BuildPlainFrame(PackFields({reference, digest, "300", "2004123456/0800",
+                                                std::to_string(deadline)}),
+                                    kMsgDebitRequest),
+                    "10.0.0.3", kGatewayPort);
+    EXPECT_EQ(sent.back().host, "10.0.0.3");
+    return UnpackFields(GetMessageBody(sent.back().frame), 3);
+  };
+  const long long past = 1000;
+  const long long future = 99999999999999;
+
+  const auto expired = request("LATE", past);
+  EXPECT_EQ(expired[1], kResultRefused);
+  EXPECT_EQ(request("LATE", future), expired);  // still refused, though now in time
+
+  const auto paid = request("PAID", future);
+  EXPECT_EQ(paid[1], kResultPaid);
+  EXPECT_EQ(request("PAID", future), paid);
+  EXPECT_EQ(request("PAID", past), paid);  // paid before: the deadline does not undo it
+  const Account account = *db.FindByDigest(digest);
+  EXPECT_EQ(account.balance, 10000 - 300);
+  ASSERT_EQ(db.Payments(account.id).size(), 1u);
+  EXPECT_EQ(db.Payments(account.id)[0].reference, "PAID");
 }
 
 // Two banks on the same port at once: neither binds a socket, both answer through their send

@@ -2,9 +2,15 @@
 // opens its frames with the envelope functions, as the wallet does.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -49,7 +55,20 @@ class ScriptedWallet {
 
   void Send(int port, const std::string& frame) { socket.SendTo(port, frame); }
 
-  // The next datagram for the wallet, which must carry identifier id.
+  // The next datagram for the wallet with identifier id; datagrams with the identifiers in
+  // skip that come first are dropped.
+  std::string AwaitSkipping(int id, const std::set<int>& skip, int timeout_ms = 5000) {
+    for (;;) {
+      std::string got = Await(-1, timeout_ms);
+      if (IdOf(got) == id) return got;
+      if (skip.count(IdOf(got)) == 0) {
+        throw std::runtime_error("expected message " + std::to_string(id) + ", got " +
+                                 std::to_string(IdOf(got)));
+      }
+    }
+  }
+
+  // The next datagram for the wallet, which must carry identifier id (any, for -1).
   std::string Await(int id, int timeout_ms = 5000) {
     std::optional<std::string> got;
     ProcessEventsUntil(
@@ -60,7 +79,7 @@ class ScriptedWallet {
         },
         timeout_ms);
     if (!got) throw std::runtime_error("no message " + std::to_string(id) + " arrived");
-    if (IdOf(*got) != id) {
+    if (id != -1 && IdOf(*got) != id) {
       throw std::runtime_error("expected message " + std::to_string(id) + ", got " +
                                std::to_string(IdOf(*got)));
     }
@@ -97,13 +116,18 @@ class ScriptedWallet {
              const std::string* gateway_block_key = nullptr) {
     gateway_session = GenerateSessionKey(24);
     merchant_session = GenerateSessionKey(24);
-    Send(kGatewayPort, BuildKeyFrame(gateway_session, gateway_key, 89));
-    Send(kMerchantPort, BuildKeyFrame(merchant_session, merchant_key, 89));
+    last_keys = {BuildKeyFrame(gateway_session, gateway_key, 89),
+                 BuildKeyFrame(merchant_session, merchant_key, 89)};
+    Send(kGatewayPort, last_keys[0]);
+    Send(kMerchantPort, last_keys[1]);
     const std::string first = BuildSecureBlock(
         digest, gateway_session, gateway_block_key ? *gateway_block_key : gateway_key);
     const std::string second = BuildSecureBlock(order, merchant_session, merchant_key);
-    Send(kMerchantPort, BuildDualFrame(first, second, 79));
+    last_order = BuildDualFrame(first, second, 79);
+    Send(kMerchantPort, last_order);
   }
+  std::string last_order;
+  std::vector<std::string> last_keys;  // the 89s to the gateway and the merchant
 };
 
 class PeersExchange : public ::testing::Test {
@@ -111,19 +135,30 @@ class PeersExchange : public ::testing::Test {
   void SetUp() override {
     SetPacingMs(2);
     const LogSink log = [this](const std::string& line) { log_lines.push_back(line); };
-    bank = std::make_unique<Bank>(db, "127.0.0.1", "127.0.0.1", log);
+    if (!db_path.empty()) {
+      file_db = std::make_unique<BankDatabase>(db_path);
+      bank = std::make_unique<Bank>(*file_db, "127.0.0.1", "127.0.0.1", log);
+    } else {
+      bank = std::make_unique<Bank>(db, "127.0.0.1", "127.0.0.1", log);
+    }
     gateway = std::make_unique<Gateway>("127.0.0.1", "127.0.0.1", log);
     merchant = std::make_unique<Merchant>("127.0.0.1", "127.0.0.1", log);
     ASSERT_TRUE(wallet.socket.Bound());
   }
   void TearDown() override {
     SetPacingMs(kDefaultPacingMs);
+    merchant.reset();
+    gateway.reset();
+    bank.reset();
+    file_db.reset();
+    if (!db_path.empty()) std::filesystem::remove(db_path);
     if (HasFailure() || std::getenv("PEERS_TEST_LOG")) {
       for (const std::string& line : log_lines)
         std::cerr << line << "\n";
     }
   }
-  Account Demo() { return *db.FindByDigest(DemoDigest()); }
+  BankDatabase& Books() { return file_db ? *file_db : db; }
+  Account Demo() { return *Books().FindByDigest(DemoDigest()); }
 
   // A whole purchase of kOrder; returns the texts of 10 and 23.
   std::pair<std::string, std::string> Purchase() {
@@ -137,6 +172,9 @@ class PeersExchange : public ::testing::Test {
 
   std::vector<std::string> log_lines;
   BankDatabase db{":memory:"};
+  // Set before SetUp for a bank on a database file.
+  std::string db_path;
+  std::unique_ptr<BankDatabase> file_db;
   std::unique_ptr<Bank> bank;
   std::unique_ptr<Gateway> gateway;
   std::unique_ptr<Merchant> merchant;
@@ -280,6 +318,148 @@ TEST_F(PeersExchange, MalformedDatagramsAreSurvivedAndForgedDebitsIgnored) {
   EXPECT_EQ(report.rfind(kDispatchedText, 0), 0u) << report;
   EXPECT_EQ(Demo().balance, 10000 - 320);
   EXPECT_EQ(db.Payments(Demo().id).size(), 1u);
+}
+
+// Attacks on exactly-once payment: each must leave the money moved once and the wallet told.
+
+TEST_F(PeersExchange, TheSameOrderTwiceIsPaidOnceAndItsOutcomeToldAgain) {
+  const auto [paid, report] = Purchase();
+  ASSERT_EQ(paid, "320");
+  // The wallet (or the network) sends the very same 79 again.
+  wallet.Send(kMerchantPort, wallet.last_order);
+  EXPECT_EQ(wallet.AwaitSecure(10, wallet.gateway_session), "320");
+  EXPECT_EQ(wallet.AwaitSecure(23, wallet.merchant_session), report);
+  // And once more while nothing is pending.
+  wallet.Send(kMerchantPort, wallet.last_order);
+  wallet.Send(kMerchantPort, wallet.last_order);
+  EXPECT_EQ(wallet.AwaitSecure(10, wallet.gateway_session), "320");
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+  EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
+}
+
+TEST_F(PeersExchange, AReplayOfAWalletsWholeOrderFromElsewhereIsNoSecondPayment) {
+  const auto [paid, report] = Purchase();
+  ASSERT_EQ(paid, "320");
+  // Someone who saw the datagrams plays the wallet's part again from another address: its key,
+  // its session keys and its order. Each is genuine; the order must not be paid again.
+  RawUdp replayer;
+  replayer.SendTo(kGatewayPort, BuildPlainFrame(kWalletPublicKey, 99));
+  replayer.SendTo(kMerchantPort, BuildPlainFrame(kWalletPublicKey, 99));
+  ProcessEventsFor(50);
+  replayer.SendTo(kGatewayPort, wallet.last_keys[0]);
+  replayer.SendTo(kMerchantPort, wallet.last_keys[1]);
+  ProcessEventsFor(50);
+  replayer.SendTo(kMerchantPort, wallet.last_order);
+  ProcessEventsFor(300);
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+  EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
+}
+
+TEST_F(PeersExchange, AForgedAuthorizationRequestIsIgnoredAndTheRealOrderIsTold) {
+  ASSERT_EQ(wallet.Identify(DemoDigest()), "10000");
+  wallet.MeetGatewayAndMerchant();
+  wallet.gateway_session = GenerateSessionKey(24);
+  wallet.Send(kGatewayPort, BuildKeyFrame(wallet.gateway_session, wallet.gateway_key, 89));
+  ProcessEventsFor(50);
+  // Someone other than the merchant asks the gateway about this wallet with a block that does
+  // not open: the gateway used to tell the wallet "refused" while the real order was paid.
+  RawUdp stranger;
+  stranger.SendTo(kGatewayPort, BuildPlainFrame(PackFields({"F0F0F0F0F0F0F0F0", "127.0.0.1", "320",
+                                                            kMerchantAccount, "0004ABCD"}),
+                                                kMsgAuthorizationRequest));
+  ProcessEventsFor(100);
+  EXPECT_EQ(wallet.socket.Receive(0), std::nullopt);
+  wallet.Order(DemoDigest(), kOrder);
+  EXPECT_EQ(wallet.AwaitSecure(10, wallet.gateway_session), "320");
+  EXPECT_EQ(wallet.AwaitSecure(23, wallet.merchant_session).rfind(kDispatchedText, 0), 0u);
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+}
+
+TEST_F(PeersExchange, AWalletKeyFromElsewhereDoesNotKeepThePendingOrderFromItsWallet) {
+  ASSERT_EQ(wallet.Identify(DemoDigest()), "10000");
+  wallet.MeetGatewayAndMerchant();
+  wallet.Order(DemoDigest(), kOrder);
+  // Right behind the order, the wallet's public key reaches the merchant and the gateway from
+  // another port: a new exchange there, but the order keeps the keys it came with.
+  RawUdp stranger;
+  stranger.SendTo(kMerchantPort, BuildPlainFrame(kWalletPublicKey, 99));
+  EXPECT_EQ(wallet.gateway_session.size(), 24u);
+  const std::string paid = wallet.Open(wallet.AwaitSkipping(10, {96}), wallet.gateway_session);
+  EXPECT_EQ(paid, "320");
+  const std::string report = wallet.Open(wallet.AwaitSkipping(23, {96}), wallet.merchant_session);
+  EXPECT_EQ(report.rfind(kDispatchedText, 0), 0u) << report;
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+  EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
+}
+
+TEST_F(PeersExchange, AFloodOfTheGatewayWhileTheBankAnswersLosesNoPayment) {
+  ASSERT_EQ(wallet.Identify(DemoDigest()), "10000");
+  wallet.MeetGatewayAndMerchant();
+  wallet.Order(DemoDigest(), kOrder);
+  // 3000 junk datagrams reach the gateway's port at once, while the bank's answer is on its way.
+  RawUdp flooder;
+  const std::string junk = "A1" + std::string(500, 'F');
+  for (int i = 0; i < 3000; ++i)
+    flooder.SendTo(kGatewayPort, junk);
+  EXPECT_EQ(wallet.AwaitSecure(10, wallet.gateway_session), "320");
+  EXPECT_EQ(wallet.AwaitSecure(23, wallet.merchant_session).rfind(kDispatchedText, 0), 0u);
+  EXPECT_EQ(Demo().balance, 10000 - 320);
+  EXPECT_EQ(Books().Payments(Demo().id).size(), 1u);
+}
+
+TEST_F(PeersExchange, TenKeyAnnouncementsToTheBankDoNotHoldUpTheMerchant) {
+  // Each peer used to sleep on the one event loop before each datagram: ten 99s to the bank
+  // delayed the merchant's answer by ten pauses.
+  constexpr int kPause = 200;
+  SetPacingMs(kPause);
+  RawUdp stranger;
+  for (int i = 0; i < 10; ++i)
+    stranger.SendTo(kBankPort, BuildPlainFrame(kWalletPublicKey, 99));
+  ProcessEventsFor(20);
+  const auto start = std::chrono::steady_clock::now();
+  wallet.Send(kMerchantPort, BuildPlainFrame(kWalletPublicKey, 99));
+  wallet.AwaitSkipping(96, {98});
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+  EXPECT_LT(waited, 4 * kPause) << "the merchant's answer waited behind the bank's";
+}
+
+class PeersOnADatabaseFile : public PeersExchange {
+ protected:
+  void SetUp() override {
+    db_path = (std::filesystem::temp_directory_path() /
+               ("pelvane-peers-" + std::to_string(::getpid()) + ".sqlite"))
+                  .string();
+    std::filesystem::remove(db_path);
+    PeersExchange::SetUp();
+  }
+};
+
+TEST_F(PeersOnADatabaseFile, ADatabaseLockedDuringTheDebitRefusesThePaymentAndTellsTheWallet) {
+  ASSERT_EQ(wallet.Identify(DemoDigest()), "10000");
+  wallet.MeetGatewayAndMerchant();
+  // Another program holds the database locked while the order is paid.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(db_path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  wallet.Order(DemoDigest(), kOrder);
+  const std::string refused = wallet.AwaitSecure(25, wallet.gateway_session);
+  EXPECT_EQ(refused.rfind("*** Platba zam\xEDtnuta: Datab\xE1ze banky platbu nep\xF8ijala: ", 0),
+            0u)
+      << refused;
+  EXPECT_NE(refused.find("locked"), std::string::npos) << refused;
+  EXPECT_EQ(wallet.AwaitSecure(23, wallet.merchant_session).rfind("*** Zbo\x9E\xED nebylo", 0), 0u);
+  ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+
+  // The wallet was told "refused": the same order again stays refused, with the same reason,
+  // although the database works again.
+  wallet.Send(kMerchantPort, wallet.last_order);
+  EXPECT_EQ(wallet.AwaitSecure(25, wallet.gateway_session), refused);
+  wallet.AwaitSecure(23, wallet.merchant_session);
+  EXPECT_EQ(Demo().balance, 10000);
+  EXPECT_TRUE(Books().Payments(Demo().id).empty());
 }
 
 }  // namespace

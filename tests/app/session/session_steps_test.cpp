@@ -335,6 +335,41 @@ TEST_F(PurchaseStepsTest, OrderTooLongForOneDatagramIsRefusedBeforeAnyKeyLeaves)
               "unese nejvýše 2048."));
 }
 
+TEST_F(PurchaseStepsTest, AfterTheOrderHasGoneNoMessageSealsASecondOne) {
+  // A stray or replayed 96 used to draw new session keys and send the order again: a second
+  // debit. Once the 79 has gone, every message that drives an exchange forward is logged as
+  // received and changes nothing.
+  UsePurchase("Kniha;2;300\r\n");
+  RunToMerchantKey();
+  ASSERT_EQ(recorder_.frames.size(), 9u);
+  ASSERT_TRUE(session_.OrderSent());
+  const std::string gateway_session = session_.Keys().FGatewaySessionKey;
+  const std::string merchant_session = session_.Keys().FMerchantSessionKey;
+  const std::string bank_session = session_.Keys().FBankSessionKey;
+  const std::vector<std::string> strays = {
+      BuildPlainFrame(PeerKeys(kMerchantRole).public_key, 96),
+      BuildPlainFrame(PeerKeys(kGatewayRole).public_key, 95),
+      BuildPlainFrame(PeerKeys(kBankRole).public_key, 98),
+      SealForWallet("1000", 2, bank_session),
+      SealForWallet(kGateway, 76, bank_session),
+  };
+  for (const std::string& stray : strays) {
+    const std::size_t before = log_.lines.size();
+    Feed(stray);
+    ASSERT_EQ(log_.lines.size(), before + 5) << FrameId(stray);
+    EXPECT_EQ(log_.lines.back(), W("   Objednávka už byla odeslána; zpráva nic nemění."));
+  }
+  EXPECT_EQ(recorder_.frames.size(), 9u);
+  EXPECT_EQ(session_.Keys().FGatewaySessionKey, gateway_session);
+  EXPECT_EQ(session_.Keys().FMerchantSessionKey, merchant_session);
+  EXPECT_EQ(session_.Keys().FBankSessionKey, bank_session);
+
+  // The outcome and the final report are still taken.
+  Feed(SealForWallet("300", 10, gateway_session));
+  EXPECT_EQ(log_.lines.back(), W("   Objednané zboží bylo zaplaceno z účtu zákazníka: 300 Kč"));
+  EXPECT_EQ(recorder_.frames.size(), 9u);
+}
+
 TEST_F(SessionStepsTest, MerchantKeyWithoutPurchaseFileSendsNothing) {
   StartSession();
   Feed(BuildPlainFrame(PeerKeys(kMerchantRole).public_key, 96));
