@@ -18,6 +18,7 @@
 // In the datagram, "@PENDING-ORDER@@" (as it is or as upper-case hexadecimal text) stands for the
 // reference of the pending order, so that a result for it can be written down before the
 // reference is known.
+#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -223,8 +224,11 @@ void FuzzMerchant(int state, bool trusted, const std::string& datagram_in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   SetPacingMs(0);
+  // The merchant and the gateway retry their requests on timers, which need an application
+  // object; nothing runs its event loop here, so no timer ever fires.
+  static QCoreApplication application(*argc, *argv);
   return 0;
 }
 
