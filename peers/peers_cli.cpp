@@ -181,6 +181,10 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
   if (parsed.Has("no-http") && (parsed.Has("http") || parsed.Has("catalogue"))) {
     throw UsageError{"--no-http goes with neither --http nor --catalogue"};
   }
+  if (role != "all" && role != "merchant" && (parsed.Has("http") || parsed.Has("catalogue"))) {
+    throw UsageError{
+        "--http and --catalogue belong to the merchant's web shop (--role merchant or all)"};
+  }
   std::pair<std::string, int> http_address{"127.0.0.1", 8004};
   if (parsed.Has("http")) {
     try {

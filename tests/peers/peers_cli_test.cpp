@@ -93,6 +93,7 @@ TEST_F(PeersCli, ErrorsAreReportedWithTheirExitCodes) {
   }
   EXPECT_EQ(Run({"--no-http", "--http", "127.0.0.1:8004"}), kExitUsage);
   EXPECT_EQ(Run({"--no-http", "--no-http"}), kExitUsage);
+  EXPECT_EQ(Run({"--role", "bank", "--http", "127.0.0.1:8004"}), kExitUsage);
   EXPECT_EQ(Run({"--catalogue", dir.filePath("none").toStdString()}), kExitFailure);
   BankDatabase db(Db());
   EXPECT_EQ(db.ListAccounts().size(), 1u);
