@@ -1,8 +1,7 @@
 // The process-wide cipher registry: every cipher is found by name through it. It is filled on
-// first use with TCipher_Blowfish ("Blowfish"), TCipher_1DES ("DES Single 8byte"),
-// TCipher_2DES ("DES Double 8byte"), TCipher_2DDES ("DES Double 16byte"), TCipher_3DES
-// ("DES Triple 8byte"), TCipher_3DDES ("DES Triple 16byte") and TCipher_3TDES
-// ("DES Triple 24byte"), in that order, all with an empty note.
+// first use, in this order: Blowfish, IDEA, Twofish, Cast 128, Cast 256, the DES family
+// ("DES Single 8byte" to "DES Triple 24byte"), DESX, RC2, RC4, RC5, RC6 and Rijndael, each
+// with its description and note (for example "Cast 256=Patented").
 #pragma once
 
 #include <string>

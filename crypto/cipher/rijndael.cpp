@@ -229,7 +229,12 @@ void DecryptPortable(const Schedule& s, std::uint8_t* block) noexcept {
 }  // namespace rijndael
 
 namespace {
-constexpr std::uint8_t kReference[32] = {};
+// The stored reference ciphertext: the 32-byte test pattern
+// 3044ED6E45A496F5F635A2EB3D1A5DD6CB1D09822DBDF560C2B858A191F981B1 under the class keyed with
+// its own class name (Init, no vector), cmCTS.
+constexpr std::uint8_t kReference[32] = {
+    0x94, 0x6D, 0x2B, 0x5E, 0xE0, 0xAD, 0x1B, 0x5C, 0xA5, 0x23, 0xA5, 0x13, 0x95, 0x8B, 0x3D, 0x2D,
+    0x93, 0x87, 0xF3, 0x37, 0x45, 0x51, 0xF6, 0x58, 0x9B, 0xE7, 0x90, 0x1B, 0x36, 0x87, 0xF9, 0xA9};
 }  // namespace
 
 TCipher_Rijndael::TCipher_Rijndael(std::shared_ptr<TProtection> protection)
