@@ -37,7 +37,8 @@ constexpr std::uint8_t kReference256[32] = {
 // The three round functions; I's bytes Ia..Id are its most to least significant bytes.
 inline std::uint32_t F1(std::uint32_t d, std::uint32_t km, std::uint32_t kr) noexcept {
   const std::uint32_t i = Rotl(km + d, kr);
-  return ((S1[i >> 24] ^ S2[(i >> 16) & 0xFF]) - S3[(i >> 8) & 0xFF]) + S4[i & 0xFF];
+  // ((S1 ^ S2) - S3) + S4, grouped so that two operations follow the loads.
+  return (S1[i >> 24] ^ S2[(i >> 16) & 0xFF]) + (S4[i & 0xFF] - S3[(i >> 8) & 0xFF]);
 }
 inline std::uint32_t F2(std::uint32_t d, std::uint32_t km, std::uint32_t kr) noexcept {
   const std::uint32_t i = Rotl(km ^ d, kr);

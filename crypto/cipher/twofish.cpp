@@ -124,7 +124,11 @@ constexpr std::size_t kSubkeys = 40;
 constexpr std::size_t kScheduleWords = kSubkeys + 4 * 256;
 
 inline std::uint32_t G(const std::uint32_t* t, std::uint32_t x) noexcept {
-  return t[Byte(x, 0)] ^ t[256 + Byte(x, 1)] ^ t[512 + Byte(x, 2)] ^ t[768 + Byte(x, 3)];
+  return (t[Byte(x, 0)] ^ t[256 + Byte(x, 1)]) ^ (t[512 + Byte(x, 2)] ^ t[768 + Byte(x, 3)]);
+}
+// G of x rotated left by 8 bits, reading the bytes in rotated order instead.
+inline std::uint32_t GRotated(const std::uint32_t* t, std::uint32_t x) noexcept {
+  return (t[Byte(x, 3)] ^ t[256 + Byte(x, 0)]) ^ (t[512 + Byte(x, 1)] ^ t[768 + Byte(x, 2)]);
 }
 
 }  // namespace
@@ -196,11 +200,11 @@ void TCipher_Twofish::EncryptBlock(void* block) {
   const std::uint32_t* rk = k + 8;
   for (int r = 0; r < 8; ++r, rk += 4) {
     std::uint32_t t0 = G(t, a);
-    std::uint32_t t1 = G(t, Rotl(b, 8));
+    std::uint32_t t1 = GRotated(t, b);
     c = Rotr(c ^ (t0 + t1 + rk[0]), 1);
     d = Rotl(d, 1) ^ (t0 + 2 * t1 + rk[1]);
     t0 = G(t, c);
-    t1 = G(t, Rotl(d, 8));
+    t1 = GRotated(t, d);
     a = Rotr(a ^ (t0 + t1 + rk[2]), 1);
     b = Rotl(b, 1) ^ (t0 + 2 * t1 + rk[3]);
   }
@@ -221,11 +225,11 @@ void TCipher_Twofish::DecryptBlock(void* block) {
   const std::uint32_t* rk = k + kSubkeys - 4;
   for (int r = 0; r < 8; ++r, rk -= 4) {
     std::uint32_t t0 = G(t, c);
-    std::uint32_t t1 = G(t, Rotl(d, 8));
+    std::uint32_t t1 = GRotated(t, d);
     a = Rotl(a, 1) ^ (t0 + t1 + rk[2]);
     b = Rotr(b ^ (t0 + 2 * t1 + rk[3]), 1);
     t0 = G(t, a);
-    t1 = G(t, Rotl(b, 8));
+    t1 = GRotated(t, b);
     c = Rotl(c, 1) ^ (t0 + t1 + rk[0]);
     d = Rotr(d ^ (t0 + 2 * t1 + rk[1]), 1);
   }
