@@ -48,18 +48,21 @@ inline std::uint16_t Neg(std::uint16_t x) noexcept {
   return static_cast<std::uint16_t>(0u - x);
 }
 
-void Crypt(const std::uint16_t* k, std::uint8_t* block) noexcept {
+// k: the 52 subkeys, one 16-bit value in each word.
+void Crypt(const std::uint32_t* k, std::uint8_t* block) noexcept {
   std::uint16_t x1 = LoadBe16(block);
   std::uint16_t x2 = LoadBe16(block + 2);
   std::uint16_t x3 = LoadBe16(block + 4);
   std::uint16_t x4 = LoadBe16(block + 6);
   for (int r = 0; r < kRounds; ++r, k += 6) {
-    x1 = Mul(x1, k[0]);
+    x1 = Mul(x1, static_cast<std::uint16_t>(k[0]));
     x2 = static_cast<std::uint16_t>(x2 + k[1]);
     x3 = static_cast<std::uint16_t>(x3 + k[2]);
-    x4 = Mul(x4, k[3]);
-    const std::uint16_t t0 = Mul(static_cast<std::uint16_t>(x1 ^ x3), k[4]);
-    const std::uint16_t t1 = Mul(static_cast<std::uint16_t>((x2 ^ x4) + t0), k[5]);
+    x4 = Mul(x4, static_cast<std::uint16_t>(k[3]));
+    const std::uint16_t t0 =
+        Mul(static_cast<std::uint16_t>(x1 ^ x3), static_cast<std::uint16_t>(k[4]));
+    const std::uint16_t t1 =
+        Mul(static_cast<std::uint16_t>((x2 ^ x4) + t0), static_cast<std::uint16_t>(k[5]));
     const std::uint16_t t2 = static_cast<std::uint16_t>(t0 + t1);
     x1 ^= t1;
     x4 ^= t2;
@@ -69,10 +72,10 @@ void Crypt(const std::uint16_t* k, std::uint8_t* block) noexcept {
     x3 = a;
   }
   // The output transformation undoes the last exchange.
-  StoreBe16(block, Mul(x1, k[0]));
+  StoreBe16(block, Mul(x1, static_cast<std::uint16_t>(k[0])));
   StoreBe16(block + 2, static_cast<std::uint16_t>(x3 + k[1]));
   StoreBe16(block + 4, static_cast<std::uint16_t>(x2 + k[2]));
-  StoreBe16(block + 6, Mul(x4, k[3]));
+  StoreBe16(block + 6, Mul(x4, static_cast<std::uint16_t>(k[3])));
 }
 
 }  // namespace
@@ -84,7 +87,7 @@ TCipherClassRef TCipher_IDEA::StaticClass() {
   static const TCipherClass cls = {"TCipher_IDEA",
                                    8,
                                    16,
-                                   2 * kSubkeys * 2,
+                                   2 * kSubkeys * 4,
                                    TCipher::StaticClass(),
                                    [](std::shared_ptr<TProtection> p) -> std::unique_ptr<TCipher> {
                                      return std::make_unique<TCipher_IDEA>(std::move(p));
@@ -93,13 +96,13 @@ TCipherClassRef TCipher_IDEA::StaticClass() {
   return &cls;
 }
 
-// Schedule: the 52 encryption subkeys, then the 52 decryption subkeys.
+// Schedule: the 52 encryption subkeys, then the 52 decryption subkeys, one in each word.
 void TCipher_IDEA::Init(const void* key, std::int32_t size, const void* iv) {
   size = BeginKeySetup(size);
   std::array<std::uint8_t, 16> buffer{};
   if (size > 0) std::memcpy(buffer.data(), key, static_cast<std::size_t>(size));
-  auto* ek = reinterpret_cast<std::uint16_t*>(ScheduleWords());
-  std::uint16_t* dk = ek + kSubkeys;
+  std::uint32_t* ek = ScheduleWords();
+  std::uint32_t* dk = ek + kSubkeys;
   // Eight subkeys from the key, then eight more from the key rotated left by 25 bits, and so on.
   std::uint64_t hi = 0;
   std::uint64_t lo = 0;
@@ -123,10 +126,10 @@ void TCipher_IDEA::Init(const void* key, std::int32_t size, const void* iv) {
   for (int r = 0; r <= kRounds; ++r) {
     const int base = 6 * (kRounds - r);
     const bool outer = r == 0 || r == kRounds;
-    dk[6 * r] = MulInverse(ek[base]);
-    dk[6 * r + 1] = Neg(ek[base + (outer ? 1 : 2)]);
-    dk[6 * r + 2] = Neg(ek[base + (outer ? 2 : 1)]);
-    dk[6 * r + 3] = MulInverse(ek[base + 3]);
+    dk[6 * r] = MulInverse(static_cast<std::uint16_t>(ek[base]));
+    dk[6 * r + 1] = Neg(static_cast<std::uint16_t>(ek[base + (outer ? 1 : 2)]));
+    dk[6 * r + 2] = Neg(static_cast<std::uint16_t>(ek[base + (outer ? 2 : 1)]));
+    dk[6 * r + 3] = MulInverse(static_cast<std::uint16_t>(ek[base + 3]));
     if (r < kRounds) {
       dk[6 * r + 4] = ek[base - 2];
       dk[6 * r + 5] = ek[base - 1];
@@ -137,12 +140,11 @@ void TCipher_IDEA::Init(const void* key, std::int32_t size, const void* iv) {
 }
 
 void TCipher_IDEA::EncryptBlock(void* block) {
-  Crypt(reinterpret_cast<const std::uint16_t*>(ScheduleWords()), static_cast<std::uint8_t*>(block));
+  Crypt(ScheduleWords(), static_cast<std::uint8_t*>(block));
 }
 
 void TCipher_IDEA::DecryptBlock(void* block) {
-  Crypt(reinterpret_cast<const std::uint16_t*>(ScheduleWords()) + kSubkeys,
-        static_cast<std::uint8_t*>(block));
+  Crypt(ScheduleWords() + kSubkeys, static_cast<std::uint8_t*>(block));
 }
 
 }  // namespace pelvane

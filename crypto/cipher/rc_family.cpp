@@ -71,7 +71,7 @@ void MixKey(const std::uint8_t* key, std::size_t key_size, std::uint32_t* s,
 namespace rc_core {
 
 void Rc2ExpandKey(const std::uint8_t* key, std::size_t key_size, unsigned effective_bits,
-                  std::uint16_t out[64]) noexcept {
+                  std::uint32_t out[64]) noexcept {
   std::array<std::uint8_t, 128> l{};
   const std::size_t t = std::clamp<std::size_t>(key_size, 1, 128);
   std::memcpy(l.data(), key, std::min<std::size_t>(key_size, 128));
@@ -97,7 +97,7 @@ inline std::uint16_t Ror16(std::uint16_t x, int n) noexcept {
 }
 }  // namespace
 
-void Rc2Encrypt(const std::uint16_t k[64], std::uint8_t block[8]) noexcept {
+void Rc2Encrypt(const std::uint32_t k[64], std::uint8_t block[8]) noexcept {
   std::uint16_t r0 = LoadLe16(block);
   std::uint16_t r1 = LoadLe16(block + 2);
   std::uint16_t r2 = LoadLe16(block + 4);
@@ -129,7 +129,7 @@ void Rc2Encrypt(const std::uint16_t k[64], std::uint8_t block[8]) noexcept {
   StoreLe16(block + 6, r3);
 }
 
-void Rc2Decrypt(const std::uint16_t k[64], std::uint8_t block[8]) noexcept {
+void Rc2Decrypt(const std::uint32_t k[64], std::uint8_t block[8]) noexcept {
   std::uint16_t r0 = LoadLe16(block);
   std::uint16_t r1 = LoadLe16(block + 2);
   std::uint16_t r2 = LoadLe16(block + 4);
@@ -192,7 +192,7 @@ void Rc5Decrypt(const std::uint32_t* s, int rounds, std::uint8_t block[8]) noexc
 }  // namespace rc_core
 
 // ---------------------------------------------------------------------------------------------
-// RC2. Schedule: the 64 expanded key words.
+// RC2. Schedule: the 64 expanded 16-bit key words, one in each word.
 
 TCipher_RC2::TCipher_RC2(std::shared_ptr<TProtection> protection)
     : TCipher(StaticClass(), std::move(protection)) {}
@@ -201,7 +201,7 @@ TCipherClassRef TCipher_RC2::StaticClass() {
   static const TCipherClass cls = {"TCipher_RC2",
                                    8,
                                    128,
-                                   128,
+                                   64 * 4,
                                    TCipher::StaticClass(),
                                    [](std::shared_ptr<TProtection> p) -> std::unique_ptr<TCipher> {
                                      return std::make_unique<TCipher_RC2>(std::move(p));
@@ -215,20 +215,17 @@ void TCipher_RC2::Init(const void* key, std::int32_t size, const void* iv) {
   std::array<std::uint8_t, 128> buffer{};
   if (size > 0) std::memcpy(buffer.data(), key, static_cast<std::size_t>(size));
   const std::size_t t = size > 0 ? static_cast<std::size_t>(size) : 1;
-  rc_core::Rc2ExpandKey(buffer.data(), t, static_cast<unsigned>(8 * t),
-                        reinterpret_cast<std::uint16_t*>(ScheduleWords()));
+  rc_core::Rc2ExpandKey(buffer.data(), t, static_cast<unsigned>(8 * t), ScheduleWords());
   SecureWipe(buffer);
   FinishKeySetup(iv);
 }
 
 void TCipher_RC2::EncryptBlock(void* block) {
-  rc_core::Rc2Encrypt(reinterpret_cast<const std::uint16_t*>(ScheduleWords()),
-                      static_cast<std::uint8_t*>(block));
+  rc_core::Rc2Encrypt(ScheduleWords(), static_cast<std::uint8_t*>(block));
 }
 
 void TCipher_RC2::DecryptBlock(void* block) {
-  rc_core::Rc2Decrypt(reinterpret_cast<const std::uint16_t*>(ScheduleWords()),
-                      static_cast<std::uint8_t*>(block));
+  rc_core::Rc2Decrypt(ScheduleWords(), static_cast<std::uint8_t*>(block));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -307,7 +304,7 @@ void TCipher_RC4::FinishKeySetup(const void* iv) {
   // after them.
   TCipher::FinishKeySetup(iv);
   Rc4Schedule& sched = Rc4(ScheduleWords());
-  sched.start = sched.running;
+  std::memcpy(&sched.start, &sched.running, sizeof(Rc4State));
 }
 
 void TCipher_RC4::EncryptBlock(void* block) {
@@ -321,7 +318,7 @@ void TCipher_RC4::DecryptBlock(void* block) {
 void TCipher_RC4::ResetChain() {
   TCipher::ResetChain();
   Rc4Schedule& sched = Rc4(ScheduleWords());
-  sched.running = sched.start;
+  std::memcpy(&sched.running, &sched.start, sizeof(Rc4State));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -76,11 +76,12 @@ class TCipher_RC6 : public TCipher {
 // The algorithms with their parameters open, for the published known answers that use other
 // parameters than the classes.
 namespace rc_core {
-// RC2 expanded key (64 words) from key_size (1..128) bytes and an effective length in bits.
+// RC2 expanded key (64 16-bit words, one in each word of out) from key_size (1..128) bytes and
+// an effective length in bits.
 void Rc2ExpandKey(const std::uint8_t* key, std::size_t key_size, unsigned effective_bits,
-                  std::uint16_t out[64]) noexcept;
-void Rc2Encrypt(const std::uint16_t k[64], std::uint8_t block[8]) noexcept;
-void Rc2Decrypt(const std::uint16_t k[64], std::uint8_t block[8]) noexcept;
+                  std::uint32_t out[64]) noexcept;
+void Rc2Encrypt(const std::uint32_t k[64], std::uint8_t block[8]) noexcept;
+void Rc2Decrypt(const std::uint32_t k[64], std::uint8_t block[8]) noexcept;
 // RC5-32 with the given rounds (0..255): S has 2 * rounds + 2 words.
 void Rc5ExpandKey(const std::uint8_t* key, std::size_t key_size, int rounds,
                   std::uint32_t* s) noexcept;

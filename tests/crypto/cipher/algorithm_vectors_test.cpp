@@ -248,7 +248,7 @@ TEST(BlockAlgorithms, Rc2WithEffectiveKeyLengths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
     const std::string key = Unhex(c.key);
-    std::uint16_t k[64];
+    std::uint32_t k[64];
     rc_core::Rc2ExpandKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size(), c.bits, k);
     std::string block = Unhex(c.plain);
     auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());
