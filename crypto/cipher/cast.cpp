@@ -52,7 +52,7 @@ inline std::uint32_t F3(std::uint32_t d, std::uint32_t km, std::uint32_t kr) noe
 // ---------------------------------------------------------------------------------------------
 // CAST-128. Schedule: Km1..Km16, Kr1..Kr16 (low five bits), the round count.
 
-constexpr std::size_t kCast128Words = 33;
+using cast_core::kCast128ScheduleWords;
 
 // The key schedule of RFC 2144, section 2.4: x holds the key as 16 bytes, z the intermediate
 // bytes; each half produces 16 subkeys.
@@ -248,6 +248,26 @@ void Cast256Crypt(const std::uint32_t* sched, std::uint8_t* block, bool decrypt)
 
 }  // namespace
 
+namespace cast_core {
+
+void Cast128ExpandKey(const std::uint8_t* key, std::size_t key_size,
+                      std::uint32_t out[kCast128ScheduleWords]) noexcept {
+  std::array<std::uint8_t, 16> buffer{};
+  std::memcpy(buffer.data(), key, key_size < 16 ? key_size : 16);
+  Cast128Schedule(buffer.data(), out);
+  for (int i = 16; i < 32; ++i)
+    out[i] &= 31;
+  out[32] = key_size <= 10 ? 12 : 16;
+  SecureWipe(buffer);
+}
+
+void Cast128Encrypt(const std::uint32_t schedule[kCast128ScheduleWords],
+                    std::uint8_t block[8]) noexcept {
+  pelvane::Cast128Encrypt(schedule, block);
+}
+
+}  // namespace cast_core
+
 // ---------------------------------------------------------------------------------------------
 
 TCipher_Cast128::TCipher_Cast128(std::shared_ptr<TProtection> protection)
@@ -257,7 +277,7 @@ TCipherClassRef TCipher_Cast128::StaticClass() {
   static const TCipherClass cls = {"TCipher_Cast128",
                                    8,
                                    16,
-                                   static_cast<std::int32_t>(kCast128Words * 4),
+                                   static_cast<std::int32_t>(kCast128ScheduleWords * 4),
                                    TCipher::StaticClass(),
                                    [](std::shared_ptr<TProtection> p) -> std::unique_ptr<TCipher> {
                                      return std::make_unique<TCipher_Cast128>(std::move(p));
@@ -270,11 +290,7 @@ void TCipher_Cast128::Init(const void* key, std::int32_t size, const void* iv) {
   size = BeginKeySetup(size);
   std::array<std::uint8_t, 16> buffer{};
   if (size > 0) std::memcpy(buffer.data(), key, static_cast<std::size_t>(size));
-  std::uint32_t* sched = ScheduleWords();
-  Cast128Schedule(buffer.data(), sched);
-  for (int i = 16; i < 32; ++i)
-    sched[i] &= 31;
-  sched[32] = size <= 10 ? 12 : 16;
+  cast_core::Cast128ExpandKey(buffer.data(), static_cast<std::size_t>(size), ScheduleWords());
   SecureWipe(buffer);
   FinishKeySetup(iv);
 }

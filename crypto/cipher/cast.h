@@ -2,6 +2,8 @@
 // blocks, keys of up to 32 bytes).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "crypto/cipher/cipher.h"
@@ -32,5 +34,16 @@ class TCipher_Cast256 : public TCipher {
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
 };
+
+// The CAST-128 key schedule and block function without the framework around them, for
+// lengthy known-answer runs.
+namespace cast_core {
+inline constexpr std::size_t kCast128ScheduleWords = 33;
+// key_size bytes of key (at most 16 are read; fewer are completed with zeros).
+void Cast128ExpandKey(const std::uint8_t* key, std::size_t key_size,
+                      std::uint32_t out[kCast128ScheduleWords]) noexcept;
+void Cast128Encrypt(const std::uint32_t schedule[kCast128ScheduleWords],
+                    std::uint8_t block[8]) noexcept;
+}  // namespace cast_core
 
 }  // namespace pelvane
