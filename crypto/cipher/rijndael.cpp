@@ -288,4 +288,22 @@ void TCipher_Rijndael::DecryptBlock(void* block) {
   }
 }
 
+void TCipher_Rijndael::EncryptWholeBlocks(std::uint8_t* data, std::size_t count) {
+  if (use_aes_instructions_) {
+    rijndael::EncryptBlocksAesNi(Sched(), data, count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      rijndael::EncryptPortable(Sched(), data + 16 * i);
+  }
+}
+
+void TCipher_Rijndael::DecryptWholeBlocks(std::uint8_t* data, std::size_t count) {
+  if (use_aes_instructions_) {
+    rijndael::DecryptBlocksAesNi(Sched(), data, count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      rijndael::DecryptPortable(Sched(), data + 16 * i);
+  }
+}
+
 }  // namespace pelvane

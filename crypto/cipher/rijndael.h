@@ -1,6 +1,8 @@
 // Rijndael with 128-bit blocks, that is AES (FIPS 197), for 16-, 24- and 32-byte keys.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "crypto/cipher/cipher.h"
@@ -22,6 +24,12 @@ class TCipher_Rijndael : public TCipher {
   void Init(const void* key, std::int32_t size, const void* iv) override;
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
+
+  // count whole blocks in place, each on its own as cmECB codes them (no chain, no state
+  // change), several at a time where the processor's AES instructions allow. For a caller that
+  // hands over runs of blocks; the chaining modes go block by block through EncryptBlock.
+  void EncryptWholeBlocks(std::uint8_t* data, std::size_t count);
+  void DecryptWholeBlocks(std::uint8_t* data, std::size_t count);
 
   // Whether this object codes through the processor's AES instructions (chosen at creation:
   // when the processor has them).

@@ -234,5 +234,40 @@ TEST(FurtherCiphersDifferential, RijndaelBothPathsEqualOpenSsl) {
   }
 }
 
+// Runs of whole blocks (eight at a time through the AES instructions, the rest one by one) equal
+// OpenSSL's ECB, on every key length and run length.
+TEST(FurtherCiphersDifferential, RijndaelWholeBlockRunsEqualOpenSsl) {
+  std::mt19937_64 rng(8);
+  for (int round = 0; round < 200; ++round) {
+    const std::size_t key_size = 16 + 8 * RandomSize(rng, 2);
+    const std::string key = RandomBytes(rng, key_size);
+    const std::string plain = RandomBytes(rng, 16 * RandomSize(rng, 40));
+    SCOPED_TRACE(std::to_string(key_size) + " " + std::to_string(plain.size()));
+    const char* name = key_size == 16   ? "AES-128-ECB"
+                       : key_size == 24 ? "AES-192-ECB"
+                                        : "AES-256-ECB";
+    const std::string expected = OpenSsl(name, key, plain, true);
+    TCipher_Rijndael cipher;
+    cipher.Init(key.data(), static_cast<std::int32_t>(key.size()), nullptr);
+    const std::string feedback = cipher.FeedbackBytes();
+    std::string data = plain;
+    cipher.EncryptWholeBlocks(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
+    ASSERT_EQ(data, expected);
+    cipher.DecryptWholeBlocks(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
+    ASSERT_EQ(data, plain);
+    EXPECT_EQ(cipher.FeedbackBytes(), feedback);
+    if (rijndael::HaveAesInstructions()) {
+      rijndael::Schedule schedule;
+      rijndael::ExpandKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size(), schedule);
+      rijndael::EncryptBlocksAesNi(schedule, reinterpret_cast<std::uint8_t*>(data.data()),
+                                   data.size() / 16);
+      ASSERT_EQ(data, expected);
+      rijndael::DecryptBlocksAesNi(schedule, reinterpret_cast<std::uint8_t*>(data.data()),
+                                   data.size() / 16);
+      ASSERT_EQ(data, plain);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pelvane
