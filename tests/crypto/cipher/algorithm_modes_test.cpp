@@ -1,7 +1,7 @@
 // The further block ciphers inside the framework: every mode round-trips on each of them, the
 // MAC modes write nothing, the manager selects them by name and restores its own texts, the
 // stored reference ciphertexts follow the class name rule, and the choices made where the
-// algorithms leave something open (RC4 in the block modes, DESX's 16-byte key) hold.
+// algorithms leave something open (RC4 in the block modes, DESX's key and whitening) hold.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -210,21 +210,30 @@ TEST(FurtherCiphers, Rc4StreamPositionFollowsTheChain) {
   EXPECT_EQ(Hex(Encrypt(*cbc, plain)), Hex(expected));
 }
 
-// DESX's 16-byte key is K | K1, and the output whitening is K1 again:
-// C = K1 xor DES_K(P xor K1).
-TEST(FurtherCiphers, DesxWhitensWithTheSecondKeyHalfOnBothSides) {
+// DESX's 16-byte key is K | W1; the output whitening W2 comes from the register rule over
+// K | W1 (worked out by hand for this key: A9E68B0EEDA2DD34), so C = W2 xor DES_K(P xor W1).
+TEST(FurtherCiphers, DesxWhitensWithW1BeforeAndTheDerivedW2After) {
   const std::string k = Unhex("0123456789ABCDEF");
-  const std::string k1 = Unhex("F0E1D2C3B4A59687");
+  const std::string w1 = Unhex("F0E1D2C3B4A59687");
+  const std::string w2 = Unhex("A9E68B0EEDA2DD34");
+  std::uint8_t derived[8];
+  DesxOutputWhitening(reinterpret_cast<const std::uint8_t*>((k + w1).data()), derived);
+  EXPECT_EQ(Hex(std::string(reinterpret_cast<const char*>(derived), 8)), Hex(w2));
+
   const std::string plain = Unhex("4E6F772069732074");
-  auto desx = Keyed(TCipher_DESX::StaticClass(), k + k1, nullptr, cmECB);
+  auto desx = Keyed(TCipher_DESX::StaticClass(), k + w1, nullptr, cmECB);
   auto des = Keyed(TCipher_1DES::StaticClass(), k, nullptr, cmECB);
   std::string whitened = plain;
   for (std::size_t i = 0; i < 8; ++i)
-    whitened[i] = static_cast<char>(whitened[i] ^ k1[i]);
+    whitened[i] = static_cast<char>(whitened[i] ^ w1[i]);
   std::string expected = Encrypt(*des, whitened);
   for (std::size_t i = 0; i < 8; ++i)
-    expected[i] = static_cast<char>(expected[i] ^ k1[i]);
-  EXPECT_EQ(Hex(Encrypt(*desx, plain)), Hex(expected));
+    expected[i] = static_cast<char>(expected[i] ^ w2[i]);
+  const std::string cipher = Encrypt(*desx, plain);
+  EXPECT_EQ(Hex(cipher), Hex(expected));
+  desx->ResetChain();
+  EXPECT_EQ(Hex(Decrypt(*desx, cipher)), Hex(plain));
+  EXPECT_EQ(TCipher_DESX::StaticClass()->ScheduleSize(), 272);
 }
 
 }  // namespace

@@ -109,6 +109,21 @@ std::string CryptoPpEcb(const std::string& key, std::string data, bool encrypt, 
   return data;
 }
 
+#include "crypto/cipher/rc2_pitable.inc"
+
+// DESX's output whitening key from its 16 key bytes K | W1, written out from the rule: an 8-byte
+// register of zeros; per key byte k, with a and b the register's first two bytes, shift the
+// register left by one byte and append PITABLE[a xor b] xor k.
+std::string DesxW2(const std::string& key) {
+  std::string reg(8, '\0');
+  for (const char k : key.substr(0, 16)) {
+    const auto a = static_cast<std::uint8_t>(reg[0]);
+    const auto b = static_cast<std::uint8_t>(reg[1]);
+    reg = reg.substr(1) + static_cast<char>(kPiTable[a ^ b] ^ static_cast<std::uint8_t>(k));
+  }
+  return reg;
+}
+
 // Ours: Init with the key and a zero vector (so RC4's stream starts at its beginning), cmECB.
 std::string Ours(TCipherClassRef cls, const std::string& key, const std::string& data,
                  bool encrypt) {
@@ -154,13 +169,14 @@ const Pair kPairs[] = {
     // RC4 in cmECB over whole blocks is the stream cipher.
     {TCipher_RC4::StaticClass(), 1, 256, 1,
      [](const std::string& k, const std::string& d, bool e) { return OpenSsl("RC4", k, d, e); }},
-    // Our 16-byte DESX key K | K1 whitens with K1 on both sides: OpenSSL's K | K1 | K2 with
-    // K2 = K1, one block at a time through its CBC with a zero vector.
+    // Our 16-byte DESX key is K | W1; OpenSSL takes K | W1 | W2 with W2 worked out here by the
+    // register rule, one block at a time through its CBC with a zero vector.
     {TCipher_DESX::StaticClass(), 16, 16, 1,
      [](const std::string& k, const std::string& d, bool e) {
+       const std::string key = k + DesxW2(k);
        std::string out;
        for (std::size_t pos = 0; pos < d.size(); pos += 8)
-         out += OpenSsl("DESX-CBC", k + k.substr(8), d.substr(pos, 8), e, 0, std::string(8, '\0'));
+         out += OpenSsl("DESX-CBC", key, d.substr(pos, 8), e, 0, std::string(8, '\0'));
        return out;
      }},
     {TCipher_Twofish::StaticClass(), 16, 32, 8,
