@@ -21,6 +21,9 @@ class TCipher_Cast128 : public TCipher {
   void Init(const void* key, std::int32_t size, const void* iv) override;
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
+  // Four blocks at a time.
+  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
 };
 
 class TCipher_Cast256 : public TCipher {

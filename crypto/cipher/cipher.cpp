@@ -187,6 +187,18 @@ void TCipher::FinishKeySetup(const void* iv) {
 
 void TCipher::EncryptBlock(void*) {}
 void TCipher::DecryptBlock(void*) {}
+
+void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t count) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  for (std::size_t i = 0; i < count; ++i)
+    EncryptBlock(data + i * b);
+}
+
+void TCipher::DecryptBlocks(std::uint8_t* data, std::size_t count) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  for (std::size_t i = 0; i < count; ++i)
+    DecryptBlock(data + i * b);
+}
 void TCipher::Init(const void*, std::int32_t, const void*) {}
 
 void TCipher::InitKey(std::string_view key_text, const void* iv) {
@@ -239,7 +251,7 @@ void TCipher::CodeTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n)
   XorInto(f, s, b);
 }
 
-void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
+void TCipher::EncryptChain(std::uint8_t* data, std::size_t size) {
   const std::size_t b = static_cast<std::size_t>(block_size_);
   std::uint8_t* f = feedback_.get();
   std::uint8_t* s = scratch_.get();
@@ -260,8 +272,7 @@ void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
       }
       break;
     case cmECB:
-      for (std::size_t pos = 0; pos < full; pos += b)
-        EncryptBlock(data + pos);
+      EncryptBlocks(data, full / b);
       break;
     case cmCFB:
       for (std::size_t i = 0; i < size; ++i) {
@@ -287,34 +298,18 @@ void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
   if (full < size) CodeTail(data + full, data + full, size - full);
 }
 
-void TCipher::DecryptBlocks(std::uint8_t* data, std::size_t size) {
+void TCipher::DecryptChain(std::uint8_t* data, std::size_t size) {
   const std::size_t b = static_cast<std::size_t>(block_size_);
   std::uint8_t* f = feedback_.get();
   std::uint8_t* s = scratch_.get();
   const std::size_t full = size - size % b;
   switch (mode_) {
     case cmCTS:
-      for (std::size_t pos = 0; pos < full; pos += b) {
-        std::uint8_t* block = data + pos;
-        // F must take the ciphertext block before it is overwritten.
-        std::memcpy(s, block, b);
-        DecryptBlock(block);
-        XorInto(block, f, b);
-        XorInto(f, s, b);
-      }
-      break;
     case cmCBC:
-      for (std::size_t pos = 0; pos < full; pos += b) {
-        std::uint8_t* block = data + pos;
-        std::memcpy(s, block, b);
-        DecryptBlock(block);
-        XorInto(block, f, b);
-        std::memcpy(f, s, b);
-      }
+      DecryptChainedRuns(data, full);
       break;
     case cmECB:
-      for (std::size_t pos = 0; pos < full; pos += b)
-        DecryptBlock(data + pos);
+      DecryptBlocks(data, full / b);
       break;
     case cmCFB:
       for (std::size_t i = 0; i < size; ++i) {
@@ -327,12 +322,55 @@ void TCipher::DecryptBlocks(std::uint8_t* data, std::size_t size) {
       }
       return;
     case cmOFB:
-      EncryptBlocks(data, size);
+      EncryptChain(data, size);
       return;
     default:
       return;
   }
   if (full < size) CodeTail(data + full, data + full, size - full);
+}
+
+void TCipher::DecryptChainedRuns(std::uint8_t* data, std::size_t full) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  std::uint8_t* f = feedback_.get();
+  std::uint8_t* s = scratch_.get();
+  // Each plaintext block is D(C) xor F, where F is the previous cipher block (cmCBC) or the
+  // vector xor all earlier cipher blocks (cmCTS): the blocks are decrypted a run at a time and
+  // the chain applied from a copy of the run's cipher text. S ends with the last cipher block.
+  constexpr std::size_t kRunBytes = 1024;
+  const std::size_t blocks_per_run = kRunBytes / b;
+  if (blocks_per_run == 0) {
+    for (std::size_t pos = 0; pos < full; pos += b) {
+      std::uint8_t* block = data + pos;
+      std::memcpy(s, block, b);
+      DecryptBlock(block);
+      XorInto(block, f, b);
+      if (mode_ == cmCTS) {
+        XorInto(f, s, b);
+      } else {
+        std::memcpy(f, s, b);
+      }
+    }
+    return;
+  }
+  std::uint8_t cipher_text[kRunBytes];
+  for (std::size_t pos = 0; pos < full;) {
+    const std::size_t count = std::min(blocks_per_run, (full - pos) / b);
+    const std::size_t run = count * b;
+    std::uint8_t* blocks = data + pos;
+    std::memcpy(cipher_text, blocks, run);
+    DecryptBlocks(blocks, count);
+    for (std::size_t i = 0; i < count; ++i) {
+      XorInto(blocks + i * b, f, b);
+      if (mode_ == cmCTS) {
+        XorInto(f, cipher_text + i * b, b);
+      } else {
+        std::memcpy(f, cipher_text + i * b, b);
+      }
+    }
+    pos += run;
+  }
+  if (full > 0) std::memcpy(s, cipher_text + ((full / b - 1) % blocks_per_run) * b, b);
 }
 
 void TCipher::MacBlocks(const std::uint8_t* data, std::size_t size) {
@@ -384,11 +422,11 @@ void TCipher::CodeBuffer(const void* source, void* dest, std::size_t size,
 }
 
 void TCipher::EncryptBuffer(const void* source, void* dest, std::size_t size) {
-  CodeBuffer(source, dest, size, &TCipher::EncryptBlocks);
+  CodeBuffer(source, dest, size, &TCipher::EncryptChain);
 }
 
 void TCipher::DecryptBuffer(const void* source, void* dest, std::size_t size) {
-  CodeBuffer(source, dest, size, &TCipher::DecryptBlocks);
+  CodeBuffer(source, dest, size, &TCipher::DecryptChain);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -88,6 +88,8 @@ using TCipherClassRef = const TCipherClass*;
 //   cmCBC  full block: C := E(P xor F); F := C
 //   cmCFB, cmOFB: per byte with S := E(F), feeding back one byte
 //   cmECB  full block: C := E(P)
+//   Runs of blocks that do not depend on each other (cmECB, and cmCBC and cmCTS decryption) go
+//   to EncryptBlocks/DecryptBlocks at once.
 //   A final partial block of r bytes in cmCTS, cmCBC and cmECB is coded as a stream:
 //   S := E(F); output := input xor first r bytes of S; F := F xor S. The same in both
 //   directions, so every length round-trips.
@@ -140,6 +142,12 @@ class TCipher : public TProtection {
   // One block of BlockSize bytes in place. TCipher itself does nothing.
   virtual void EncryptBlock(void* block);
   virtual void DecryptBlock(void* block);
+  // count whole blocks of BlockSize bytes in place, in order, each coded exactly as
+  // EncryptBlock or DecryptBlock codes it. The chaining modes hand their runs of independent
+  // blocks over here (cmECB both ways, cmCBC and cmCTS decryption). TCipher loops over the
+  // one-block operations; a class overrides these where it codes several blocks at once faster.
+  virtual void EncryptBlocks(std::uint8_t* data, std::size_t count);
+  virtual void DecryptBlocks(std::uint8_t* data, std::size_t count);
   // Sets the key from size key bytes (cut to KeySize, completed with zeros) and the vector
   // (BlockSize bytes, or null). TCipher itself does nothing.
   virtual void Init(const void* key, std::int32_t size, const void* iv);
@@ -181,8 +189,12 @@ class TCipher : public TProtection {
   void RequireReady() const;
   // S := E(F); n bytes of out := in xor S; F := F xor S.
   void CodeTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n);
-  void EncryptBlocks(std::uint8_t* data, std::size_t size);
-  void DecryptBlocks(std::uint8_t* data, std::size_t size);
+  // The chaining of the non-MAC modes over size bytes in place.
+  void EncryptChain(std::uint8_t* data, std::size_t size);
+  void DecryptChain(std::uint8_t* data, std::size_t size);
+  // cmCBC and cmCTS decryption of whole blocks: runs of blocks through DecryptBlocks, the chain
+  // applied afterwards from a copy of the run's cipher text.
+  void DecryptChainedRuns(std::uint8_t* data, std::size_t full);
   void MacBlocks(const std::uint8_t* data, std::size_t size);
   void CodeBuffer(const void* source, void* dest, std::size_t size,
                   void (TCipher::*blocks)(std::uint8_t*, std::size_t));

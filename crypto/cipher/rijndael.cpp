@@ -288,7 +288,7 @@ void TCipher_Rijndael::DecryptBlock(void* block) {
   }
 }
 
-void TCipher_Rijndael::EncryptWholeBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Rijndael::EncryptBlocks(std::uint8_t* data, std::size_t count) {
   if (use_aes_instructions_) {
     rijndael::EncryptBlocksAesNi(Sched(), data, count);
   } else {
@@ -297,7 +297,7 @@ void TCipher_Rijndael::EncryptWholeBlocks(std::uint8_t* data, std::size_t count)
   }
 }
 
-void TCipher_Rijndael::DecryptWholeBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Rijndael::DecryptBlocks(std::uint8_t* data, std::size_t count) {
   if (use_aes_instructions_) {
     rijndael::DecryptBlocksAesNi(Sched(), data, count);
   } else {

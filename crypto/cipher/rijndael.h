@@ -25,11 +25,9 @@ class TCipher_Rijndael : public TCipher {
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
 
-  // count whole blocks in place, each on its own as cmECB codes them (no chain, no state
-  // change), several at a time where the processor's AES instructions allow. For a caller that
-  // hands over runs of blocks; the chaining modes go block by block through EncryptBlock.
-  void EncryptWholeBlocks(std::uint8_t* data, std::size_t count);
-  void DecryptWholeBlocks(std::uint8_t* data, std::size_t count);
+  // Runs of whole blocks: eight at a time through the processor's AES instructions.
+  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
 
   // Whether this object codes through the processor's AES instructions (chosen at creation:
   // when the processor has them).

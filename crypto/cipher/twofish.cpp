@@ -131,6 +131,75 @@ inline std::uint32_t GRotated(const std::uint32_t* t, std::uint32_t x) noexcept 
   return (t[Byte(x, 3)] ^ t[256 + Byte(x, 0)]) ^ (t[512 + Byte(x, 1)] ^ t[768 + Byte(x, 2)]);
 }
 
+// N consecutive blocks at p, each on its own; the N block states advance round by round side
+// by side. The schedule holds the whitening words k[0..7], the round keys from k[8] and the g
+// tables from k[kSubkeys].
+template <int N>
+inline void EncryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept {
+  const std::uint32_t* t = k + kSubkeys;
+  std::uint32_t a[N], b[N], c[N], d[N];
+  for (int n = 0; n < N; ++n) {
+    a[n] = LoadLe32(p + 16 * n) ^ k[0];
+    b[n] = LoadLe32(p + 16 * n + 4) ^ k[1];
+    c[n] = LoadLe32(p + 16 * n + 8) ^ k[2];
+    d[n] = LoadLe32(p + 16 * n + 12) ^ k[3];
+  }
+  const std::uint32_t* rk = k + 8;
+  for (int r = 0; r < 8; ++r, rk += 4) {
+    for (int n = 0; n < N; ++n) {
+      const std::uint32_t t0 = G(t, a[n]);
+      const std::uint32_t t1 = GRotated(t, b[n]);
+      c[n] = Rotr32(c[n] ^ (t0 + t1 + rk[0]), 1);
+      d[n] = Rotl32(d[n], 1) ^ (t0 + 2 * t1 + rk[1]);
+    }
+    for (int n = 0; n < N; ++n) {
+      const std::uint32_t t0 = G(t, c[n]);
+      const std::uint32_t t1 = GRotated(t, d[n]);
+      a[n] = Rotr32(a[n] ^ (t0 + t1 + rk[2]), 1);
+      b[n] = Rotl32(b[n], 1) ^ (t0 + 2 * t1 + rk[3]);
+    }
+  }
+  for (int n = 0; n < N; ++n) {
+    StoreLe32(p + 16 * n, c[n] ^ k[4]);
+    StoreLe32(p + 16 * n + 4, d[n] ^ k[5]);
+    StoreLe32(p + 16 * n + 8, a[n] ^ k[6]);
+    StoreLe32(p + 16 * n + 12, b[n] ^ k[7]);
+  }
+}
+
+template <int N>
+inline void DecryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept {
+  const std::uint32_t* t = k + kSubkeys;
+  std::uint32_t a[N], b[N], c[N], d[N];
+  for (int n = 0; n < N; ++n) {
+    c[n] = LoadLe32(p + 16 * n) ^ k[4];
+    d[n] = LoadLe32(p + 16 * n + 4) ^ k[5];
+    a[n] = LoadLe32(p + 16 * n + 8) ^ k[6];
+    b[n] = LoadLe32(p + 16 * n + 12) ^ k[7];
+  }
+  const std::uint32_t* rk = k + kSubkeys - 4;
+  for (int r = 0; r < 8; ++r, rk -= 4) {
+    for (int n = 0; n < N; ++n) {
+      const std::uint32_t t0 = G(t, c[n]);
+      const std::uint32_t t1 = GRotated(t, d[n]);
+      a[n] = Rotl32(a[n], 1) ^ (t0 + t1 + rk[2]);
+      b[n] = Rotr32(b[n] ^ (t0 + 2 * t1 + rk[3]), 1);
+    }
+    for (int n = 0; n < N; ++n) {
+      const std::uint32_t t0 = G(t, a[n]);
+      const std::uint32_t t1 = GRotated(t, b[n]);
+      c[n] = Rotl32(c[n], 1) ^ (t0 + t1 + rk[0]);
+      d[n] = Rotr32(d[n] ^ (t0 + 2 * t1 + rk[1]), 1);
+    }
+  }
+  for (int n = 0; n < N; ++n) {
+    StoreLe32(p + 16 * n, a[n] ^ k[0]);
+    StoreLe32(p + 16 * n + 4, b[n] ^ k[1]);
+    StoreLe32(p + 16 * n + 8, c[n] ^ k[2]);
+    StoreLe32(p + 16 * n + 12, d[n] ^ k[3]);
+  }
+}
+
 }  // namespace
 
 TCipher_Twofish::TCipher_Twofish(std::shared_ptr<TProtection> protection)
@@ -190,53 +259,27 @@ void TCipher_Twofish::Init(const void* key, std::int32_t size, const void* iv) {
 }
 
 void TCipher_Twofish::EncryptBlock(void* block) {
-  auto* p = static_cast<std::uint8_t*>(block);
-  const std::uint32_t* k = ScheduleWords();
-  const std::uint32_t* t = k + kSubkeys;
-  std::uint32_t a = LoadLe32(p) ^ k[0];
-  std::uint32_t b = LoadLe32(p + 4) ^ k[1];
-  std::uint32_t c = LoadLe32(p + 8) ^ k[2];
-  std::uint32_t d = LoadLe32(p + 12) ^ k[3];
-  const std::uint32_t* rk = k + 8;
-  for (int r = 0; r < 8; ++r, rk += 4) {
-    std::uint32_t t0 = G(t, a);
-    std::uint32_t t1 = GRotated(t, b);
-    c = Rotr32(c ^ (t0 + t1 + rk[0]), 1);
-    d = Rotl32(d, 1) ^ (t0 + 2 * t1 + rk[1]);
-    t0 = G(t, c);
-    t1 = GRotated(t, d);
-    a = Rotr32(a ^ (t0 + t1 + rk[2]), 1);
-    b = Rotl32(b, 1) ^ (t0 + 2 * t1 + rk[3]);
-  }
-  StoreLe32(p, c ^ k[4]);
-  StoreLe32(p + 4, d ^ k[5]);
-  StoreLe32(p + 8, a ^ k[6]);
-  StoreLe32(p + 12, b ^ k[7]);
+  EncryptInterleaved<1>(ScheduleWords(), static_cast<std::uint8_t*>(block));
 }
 
 void TCipher_Twofish::DecryptBlock(void* block) {
-  auto* p = static_cast<std::uint8_t*>(block);
+  DecryptInterleaved<1>(ScheduleWords(), static_cast<std::uint8_t*>(block));
+}
+
+// Two blocks at a time: their rounds are independent, so the table loads of one fill the
+// waiting time of the other.
+void TCipher_Twofish::EncryptBlocks(std::uint8_t* data, std::size_t count) {
   const std::uint32_t* k = ScheduleWords();
-  const std::uint32_t* t = k + kSubkeys;
-  std::uint32_t c = LoadLe32(p) ^ k[4];
-  std::uint32_t d = LoadLe32(p + 4) ^ k[5];
-  std::uint32_t a = LoadLe32(p + 8) ^ k[6];
-  std::uint32_t b = LoadLe32(p + 12) ^ k[7];
-  const std::uint32_t* rk = k + kSubkeys - 4;
-  for (int r = 0; r < 8; ++r, rk -= 4) {
-    std::uint32_t t0 = G(t, c);
-    std::uint32_t t1 = GRotated(t, d);
-    a = Rotl32(a, 1) ^ (t0 + t1 + rk[2]);
-    b = Rotr32(b ^ (t0 + 2 * t1 + rk[3]), 1);
-    t0 = G(t, a);
-    t1 = GRotated(t, b);
-    c = Rotl32(c, 1) ^ (t0 + t1 + rk[0]);
-    d = Rotr32(d ^ (t0 + 2 * t1 + rk[1]), 1);
-  }
-  StoreLe32(p, a ^ k[0]);
-  StoreLe32(p + 4, b ^ k[1]);
-  StoreLe32(p + 8, c ^ k[2]);
-  StoreLe32(p + 12, d ^ k[3]);
+  for (; count >= 2; count -= 2, data += 32)
+    EncryptInterleaved<2>(k, data);
+  if (count > 0) EncryptInterleaved<1>(k, data);
+}
+
+void TCipher_Twofish::DecryptBlocks(std::uint8_t* data, std::size_t count) {
+  const std::uint32_t* k = ScheduleWords();
+  for (; count >= 2; count -= 2, data += 32)
+    DecryptInterleaved<2>(k, data);
+  if (count > 0) DecryptInterleaved<1>(k, data);
 }
 
 }  // namespace pelvane

@@ -2,6 +2,8 @@
 // with zero bytes to the next of these).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "crypto/cipher/cipher.h"
@@ -17,6 +19,9 @@ class TCipher_Twofish : public TCipher {
   void Init(const void* key, std::int32_t size, const void* iv) override;
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
+  // Two blocks at a time.
+  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
 };
 
 }  // namespace pelvane
