@@ -168,7 +168,8 @@ void RijndaelOursWholeBlocks(benchmark::State& state) {
   cipher.Init(kKey, 16, nullptr);
   for (auto _ : state) {
     // In place, over the previous pass's output.
-    cipher.EncryptBlocks(reinterpret_cast<std::uint8_t*>(out.data()), kBytes / 16);
+    cipher.EncryptBlocks(reinterpret_cast<const std::uint8_t*>(out.data()),
+                         reinterpret_cast<std::uint8_t*>(out.data()), kBytes / 16);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

@@ -101,19 +101,22 @@ void Cast128Schedule(const std::uint8_t key[16], std::uint32_t k[32]) noexcept {
   SecureWipe(z, sizeof z);
 }
 
-// N consecutive blocks at p, each on its own; the N block states advance round by round side
-// by side, so that the table loads of one block fill the waiting time of the others.
-// Rounds 1, 4, 7, ... use F1; 2, 5, ... F2; 3, 6, ... F3 (counted from 1).
-#define PELVANE_CAST_ROUND(F, a, b, i) \
-  for (int n = 0; n < N; ++n) {        \
-    a[n] ^= F(b[n], km[i], kr[i]);     \
+// N consecutive blocks from p to out (the same memory or not overlapping), each on its own; the N
+// block states advance round by round side by side, so that the table loads of one block fill the
+// waiting time of the others. Rounds 1, 4, 7, ... use F1; 2, 5, ... F2; 3, 6, ... F3 (counted from
+// 1).
+#define PELVANE_CAST_ROUND(F, a, b, i)                  \
+  _Pragma("GCC unroll 4") for (int n = 0; n < N; ++n) { \
+    a[n] ^= F(b[n], km[i], kr[i]);                      \
   }
 
 template <int N>
-inline void Cast128EncryptInterleaved(const std::uint32_t* sched, std::uint8_t* p) noexcept {
+inline void Cast128EncryptInterleaved(const std::uint32_t* sched, const std::uint8_t* p,
+                                      std::uint8_t* out) noexcept {
   const std::uint32_t* km = sched;
   const std::uint32_t* kr = sched + 16;
   std::uint32_t l[N], r[N];
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
     l[n] = LoadBe32(p + 8 * n);
     r[n] = LoadBe32(p + 8 * n + 4);
@@ -136,18 +139,21 @@ inline void Cast128EncryptInterleaved(const std::uint32_t* sched, std::uint8_t* 
     PELVANE_CAST_ROUND(F3, l, r, 14);
     PELVANE_CAST_ROUND(F1, r, l, 15);
   }
-  // After an even number of rounds the halves come out exchanged.
+// After an even number of rounds the halves come out exchanged.
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
-    StoreBe32(p + 8 * n, r[n]);
-    StoreBe32(p + 8 * n + 4, l[n]);
+    StoreBe32(out + 8 * n, r[n]);
+    StoreBe32(out + 8 * n + 4, l[n]);
   }
 }
 
 template <int N>
-inline void Cast128DecryptInterleaved(const std::uint32_t* sched, std::uint8_t* p) noexcept {
+inline void Cast128DecryptInterleaved(const std::uint32_t* sched, const std::uint8_t* p,
+                                      std::uint8_t* out) noexcept {
   const std::uint32_t* km = sched;
   const std::uint32_t* kr = sched + 16;
   std::uint32_t l[N], r[N];
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
     r[n] = LoadBe32(p + 8 * n);
     l[n] = LoadBe32(p + 8 * n + 4);
@@ -170,14 +176,15 @@ inline void Cast128DecryptInterleaved(const std::uint32_t* sched, std::uint8_t* 
   PELVANE_CAST_ROUND(F3, l, r, 2);
   PELVANE_CAST_ROUND(F2, r, l, 1);
   PELVANE_CAST_ROUND(F1, l, r, 0);
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
-    StoreBe32(p + 8 * n, l[n]);
-    StoreBe32(p + 8 * n + 4, r[n]);
+    StoreBe32(out + 8 * n, l[n]);
+    StoreBe32(out + 8 * n + 4, r[n]);
   }
 }
 
 void Cast128Encrypt(const std::uint32_t* sched, std::uint8_t* block) noexcept {
-  Cast128EncryptInterleaved<1>(sched, block);
+  Cast128EncryptInterleaved<1>(sched, block, block);
 }
 
 #undef PELVANE_CAST_ROUND
@@ -321,25 +328,28 @@ void TCipher_Cast128::EncryptBlock(void* block) {
 }
 
 void TCipher_Cast128::DecryptBlock(void* block) {
-  Cast128DecryptInterleaved<1>(ScheduleWords(), static_cast<std::uint8_t*>(block));
+  auto* p = static_cast<std::uint8_t*>(block);
+  Cast128DecryptInterleaved<1>(ScheduleWords(), p, p);
 }
 
 // Four blocks at a time: each round is one chain of dependent steps, so a single block leaves
 // most of the processor idle.
-void TCipher_Cast128::EncryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Cast128::EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                    std::size_t count) {
   const std::uint32_t* sched = ScheduleWords();
-  for (; count >= 4; count -= 4, data += 32)
-    Cast128EncryptInterleaved<4>(sched, data);
-  for (; count > 0; --count, data += 8)
-    Cast128EncryptInterleaved<1>(sched, data);
+  for (; count >= 4; count -= 4, source += 32, dest += 32)
+    Cast128EncryptInterleaved<4>(sched, source, dest);
+  for (; count > 0; --count, source += 8, dest += 8)
+    Cast128EncryptInterleaved<1>(sched, source, dest);
 }
 
-void TCipher_Cast128::DecryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Cast128::DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                    std::size_t count) {
   const std::uint32_t* sched = ScheduleWords();
-  for (; count >= 4; count -= 4, data += 32)
-    Cast128DecryptInterleaved<4>(sched, data);
-  for (; count > 0; --count, data += 8)
-    Cast128DecryptInterleaved<1>(sched, data);
+  for (; count >= 4; count -= 4, source += 32, dest += 32)
+    Cast128DecryptInterleaved<4>(sched, source, dest);
+  for (; count > 0; --count, source += 8, dest += 8)
+    Cast128DecryptInterleaved<1>(sched, source, dest);
 }
 
 TCipher_Cast256::TCipher_Cast256(std::shared_ptr<TProtection> protection)

@@ -22,8 +22,8 @@ class TCipher_Cast128 : public TCipher {
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
   // Four blocks at a time.
-  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
-  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
+  void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
 };
 
 class TCipher_Cast256 : public TCipher {

@@ -142,12 +142,13 @@ class TCipher : public TProtection {
   // One block of BlockSize bytes in place. TCipher itself does nothing.
   virtual void EncryptBlock(void* block);
   virtual void DecryptBlock(void* block);
-  // count whole blocks of BlockSize bytes in place, in order, each coded exactly as
-  // EncryptBlock or DecryptBlock codes it. The chaining modes hand their runs of independent
-  // blocks over here (cmECB both ways, cmCBC and cmCTS decryption). TCipher loops over the
-  // one-block operations; a class overrides these where it codes several blocks at once faster.
-  virtual void EncryptBlocks(std::uint8_t* data, std::size_t count);
-  virtual void DecryptBlocks(std::uint8_t* data, std::size_t count);
+  // count whole blocks of BlockSize bytes from source to dest (the same memory, or memory that
+  // does not overlap), in order, each coded exactly as EncryptBlock or DecryptBlock codes it.
+  // The chaining modes hand their runs of independent blocks over here (cmECB both ways,
+  // cmCBC and cmCTS decryption). TCipher goes block by block through the one-block operations;
+  // a class overrides these where it codes several blocks at once faster.
+  virtual void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count);
+  virtual void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count);
   // Sets the key from size key bytes (cut to KeySize, completed with zeros) and the vector
   // (BlockSize bytes, or null). TCipher itself does nothing.
   virtual void Init(const void* key, std::int32_t size, const void* iv);
@@ -189,15 +190,15 @@ class TCipher : public TProtection {
   void RequireReady() const;
   // S := E(F); n bytes of out := in xor S; F := F xor S.
   void CodeTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n);
-  // The chaining of the non-MAC modes over size bytes in place.
-  void EncryptChain(std::uint8_t* data, std::size_t size);
-  void DecryptChain(std::uint8_t* data, std::size_t size);
-  // cmCBC and cmCTS decryption of whole blocks: runs of blocks through DecryptBlocks, the chain
-  // applied afterwards from a copy of the run's cipher text.
-  void DecryptChainedRuns(std::uint8_t* data, std::size_t full);
+  // The chaining of the non-MAC modes over size bytes from in to out (the same memory or not
+  // overlapping).
+  void EncryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size);
+  void DecryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size);
+  // cmCBC and cmCTS decryption of full bytes of whole blocks: runs of blocks through
+  // DecryptBlocks, the chain applied afterwards from the cipher text.
+  void DecryptChainedRuns(const std::uint8_t* in, std::uint8_t* out, std::size_t full);
   void MacBlocks(const std::uint8_t* data, std::size_t size);
-  void CodeBuffer(const void* source, void* dest, std::size_t size,
-                  void (TCipher::*blocks)(std::uint8_t*, std::size_t));
+  void CodeBuffer(const void* source, void* dest, std::size_t size, bool encrypt);
   void ChainStart(TProtectionAction action);
 
   TCipherMode mode_ = cmCTS;

@@ -288,22 +288,26 @@ void TCipher_Rijndael::DecryptBlock(void* block) {
   }
 }
 
-void TCipher_Rijndael::EncryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Rijndael::EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                     std::size_t count) {
   if (use_aes_instructions_) {
-    rijndael::EncryptBlocksAesNi(Sched(), data, count);
-  } else {
-    for (std::size_t i = 0; i < count; ++i)
-      rijndael::EncryptPortable(Sched(), data + 16 * i);
+    rijndael::EncryptBlocksAesNi(Sched(), source, dest, count);
+    return;
   }
+  if (source != dest) std::memcpy(dest, source, 16 * count);
+  for (std::size_t i = 0; i < count; ++i)
+    rijndael::EncryptPortable(Sched(), dest + 16 * i);
 }
 
-void TCipher_Rijndael::DecryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Rijndael::DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                     std::size_t count) {
   if (use_aes_instructions_) {
-    rijndael::DecryptBlocksAesNi(Sched(), data, count);
-  } else {
-    for (std::size_t i = 0; i < count; ++i)
-      rijndael::DecryptPortable(Sched(), data + 16 * i);
+    rijndael::DecryptBlocksAesNi(Sched(), source, dest, count);
+    return;
   }
+  if (source != dest) std::memcpy(dest, source, 16 * count);
+  for (std::size_t i = 0; i < count; ++i)
+    rijndael::DecryptPortable(Sched(), dest + 16 * i);
 }
 
 }  // namespace pelvane

@@ -26,8 +26,8 @@ class TCipher_Rijndael : public TCipher {
   void DecryptBlock(void* block) override;
 
   // Runs of whole blocks: eight at a time through the processor's AES instructions.
-  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
-  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
+  void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
 
   // Whether this object codes through the processor's AES instructions (chosen at creation:
   // when the processor has them).

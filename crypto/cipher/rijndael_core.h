@@ -39,10 +39,13 @@ bool HaveAesInstructions() noexcept;
 void EncryptAesNi(const Schedule& s, std::uint8_t* block) noexcept;
 void DecryptAesNi(const Schedule& s, std::uint8_t* block) noexcept;
 
-// Whole blocks in place (cmECB without a chain), through the AES instructions eight blocks at a
-// time; the blocks that remain go one by one. Call only when HaveAesInstructions().
-void EncryptBlocksAesNi(const Schedule& s, std::uint8_t* data, std::size_t blocks) noexcept;
-void DecryptBlocksAesNi(const Schedule& s, std::uint8_t* data, std::size_t blocks) noexcept;
+// Whole blocks from source to dest (the same memory or not overlapping), each on its own as
+// cmECB codes them, through the AES instructions eight blocks at a time; the blocks that remain
+// go one by one. Call only when HaveAesInstructions().
+void EncryptBlocksAesNi(const Schedule& s, const std::uint8_t* source, std::uint8_t* dest,
+                        std::size_t blocks) noexcept;
+void DecryptBlocksAesNi(const Schedule& s, const std::uint8_t* source, std::uint8_t* dest,
+                        std::size_t blocks) noexcept;
 
 // The S-box and its inverse (built from the field inverse and the affine map).
 extern const std::uint8_t kSBox[256];

@@ -131,13 +131,15 @@ inline std::uint32_t GRotated(const std::uint32_t* t, std::uint32_t x) noexcept 
   return (t[Byte(x, 3)] ^ t[256 + Byte(x, 0)]) ^ (t[512 + Byte(x, 1)] ^ t[768 + Byte(x, 2)]);
 }
 
-// N consecutive blocks at p, each on its own; the N block states advance round by round side
-// by side. The schedule holds the whitening words k[0..7], the round keys from k[8] and the g
-// tables from k[kSubkeys].
+// N consecutive blocks from p to out (the same memory or not overlapping), each on its own; the N
+// block states advance round by round side by side. The schedule holds the whitening words k[0..7],
+// the round keys from k[8] and the g tables from k[kSubkeys].
 template <int N>
-inline void EncryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept {
+inline void EncryptInterleaved(const std::uint32_t* k, const std::uint8_t* p,
+                               std::uint8_t* out) noexcept {
   const std::uint32_t* t = k + kSubkeys;
   std::uint32_t a[N], b[N], c[N], d[N];
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
     a[n] = LoadLe32(p + 16 * n) ^ k[0];
     b[n] = LoadLe32(p + 16 * n + 4) ^ k[1];
@@ -146,12 +148,14 @@ inline void EncryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept
   }
   const std::uint32_t* rk = k + 8;
   for (int r = 0; r < 8; ++r, rk += 4) {
+#pragma GCC unroll 4
     for (int n = 0; n < N; ++n) {
       const std::uint32_t t0 = G(t, a[n]);
       const std::uint32_t t1 = GRotated(t, b[n]);
       c[n] = Rotr32(c[n] ^ (t0 + t1 + rk[0]), 1);
       d[n] = Rotl32(d[n], 1) ^ (t0 + 2 * t1 + rk[1]);
     }
+#pragma GCC unroll 4
     for (int n = 0; n < N; ++n) {
       const std::uint32_t t0 = G(t, c[n]);
       const std::uint32_t t1 = GRotated(t, d[n]);
@@ -159,18 +163,21 @@ inline void EncryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept
       b[n] = Rotl32(b[n], 1) ^ (t0 + 2 * t1 + rk[3]);
     }
   }
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
-    StoreLe32(p + 16 * n, c[n] ^ k[4]);
-    StoreLe32(p + 16 * n + 4, d[n] ^ k[5]);
-    StoreLe32(p + 16 * n + 8, a[n] ^ k[6]);
-    StoreLe32(p + 16 * n + 12, b[n] ^ k[7]);
+    StoreLe32(out + 16 * n, c[n] ^ k[4]);
+    StoreLe32(out + 16 * n + 4, d[n] ^ k[5]);
+    StoreLe32(out + 16 * n + 8, a[n] ^ k[6]);
+    StoreLe32(out + 16 * n + 12, b[n] ^ k[7]);
   }
 }
 
 template <int N>
-inline void DecryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept {
+inline void DecryptInterleaved(const std::uint32_t* k, const std::uint8_t* p,
+                               std::uint8_t* out) noexcept {
   const std::uint32_t* t = k + kSubkeys;
   std::uint32_t a[N], b[N], c[N], d[N];
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
     c[n] = LoadLe32(p + 16 * n) ^ k[4];
     d[n] = LoadLe32(p + 16 * n + 4) ^ k[5];
@@ -179,12 +186,14 @@ inline void DecryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept
   }
   const std::uint32_t* rk = k + kSubkeys - 4;
   for (int r = 0; r < 8; ++r, rk -= 4) {
+#pragma GCC unroll 4
     for (int n = 0; n < N; ++n) {
       const std::uint32_t t0 = G(t, c[n]);
       const std::uint32_t t1 = GRotated(t, d[n]);
       a[n] = Rotl32(a[n], 1) ^ (t0 + t1 + rk[2]);
       b[n] = Rotr32(b[n] ^ (t0 + 2 * t1 + rk[3]), 1);
     }
+#pragma GCC unroll 4
     for (int n = 0; n < N; ++n) {
       const std::uint32_t t0 = G(t, a[n]);
       const std::uint32_t t1 = GRotated(t, b[n]);
@@ -192,11 +201,12 @@ inline void DecryptInterleaved(const std::uint32_t* k, std::uint8_t* p) noexcept
       d[n] = Rotr32(d[n] ^ (t0 + 2 * t1 + rk[1]), 1);
     }
   }
+#pragma GCC unroll 4
   for (int n = 0; n < N; ++n) {
-    StoreLe32(p + 16 * n, a[n] ^ k[0]);
-    StoreLe32(p + 16 * n + 4, b[n] ^ k[1]);
-    StoreLe32(p + 16 * n + 8, c[n] ^ k[2]);
-    StoreLe32(p + 16 * n + 12, d[n] ^ k[3]);
+    StoreLe32(out + 16 * n, a[n] ^ k[0]);
+    StoreLe32(out + 16 * n + 4, b[n] ^ k[1]);
+    StoreLe32(out + 16 * n + 8, c[n] ^ k[2]);
+    StoreLe32(out + 16 * n + 12, d[n] ^ k[3]);
   }
 }
 
@@ -259,27 +269,31 @@ void TCipher_Twofish::Init(const void* key, std::int32_t size, const void* iv) {
 }
 
 void TCipher_Twofish::EncryptBlock(void* block) {
-  EncryptInterleaved<1>(ScheduleWords(), static_cast<std::uint8_t*>(block));
+  auto* p = static_cast<std::uint8_t*>(block);
+  EncryptInterleaved<1>(ScheduleWords(), p, p);
 }
 
 void TCipher_Twofish::DecryptBlock(void* block) {
-  DecryptInterleaved<1>(ScheduleWords(), static_cast<std::uint8_t*>(block));
+  auto* p = static_cast<std::uint8_t*>(block);
+  DecryptInterleaved<1>(ScheduleWords(), p, p);
 }
 
 // Two blocks at a time: their rounds are independent, so the table loads of one fill the
 // waiting time of the other.
-void TCipher_Twofish::EncryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Twofish::EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                    std::size_t count) {
   const std::uint32_t* k = ScheduleWords();
-  for (; count >= 2; count -= 2, data += 32)
-    EncryptInterleaved<2>(k, data);
-  if (count > 0) EncryptInterleaved<1>(k, data);
+  for (; count >= 2; count -= 2, source += 32, dest += 32)
+    EncryptInterleaved<2>(k, source, dest);
+  if (count > 0) EncryptInterleaved<1>(k, source, dest);
 }
 
-void TCipher_Twofish::DecryptBlocks(std::uint8_t* data, std::size_t count) {
+void TCipher_Twofish::DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
+                                    std::size_t count) {
   const std::uint32_t* k = ScheduleWords();
-  for (; count >= 2; count -= 2, data += 32)
-    DecryptInterleaved<2>(k, data);
-  if (count > 0) DecryptInterleaved<1>(k, data);
+  for (; count >= 2; count -= 2, source += 32, dest += 32)
+    DecryptInterleaved<2>(k, source, dest);
+  if (count > 0) DecryptInterleaved<1>(k, source, dest);
 }
 
 }  // namespace pelvane

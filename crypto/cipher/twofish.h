@@ -20,8 +20,8 @@ class TCipher_Twofish : public TCipher {
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
   // Two blocks at a time.
-  void EncryptBlocks(std::uint8_t* data, std::size_t count) override;
-  void DecryptBlocks(std::uint8_t* data, std::size_t count) override;
+  void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
+  void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
 };
 
 }  // namespace pelvane

@@ -133,7 +133,8 @@ std::string ChainOneBlockAtATime(TCipher& c, std::string data, bool encrypt) {
 }
 
 // Every registered cipher, runs of blocks longer and shorter than the framework's runs, with
-// and without a tail: the bytes and the chaining value equal those of one block at a time.
+// and without a tail, in place and into other memory: the bytes and the chaining value equal
+// those of one block at a time.
 TEST(CipherModes, BlockRunsEqualOneBlockAtATime) {
   for (const TCipherRegistryEntry& entry : CipherRegistryEntries()) {
     const TCipherClassRef cls = entry.cls;
@@ -151,6 +152,16 @@ TEST(CipherModes, BlockRunsEqualOneBlockAtATime) {
           const std::string out = encrypt ? Encrypt(*framework, plain) : Decrypt(*framework, plain);
           const std::string expected = ChainOneBlockAtATime(*by_block, plain, encrypt);
           ASSERT_EQ(Hex(out + framework->FeedbackBytes()), Hex(expected)) << encrypt;
+          auto in_place = Keyed(cls, key, nullptr, mode);
+          std::string data = plain;
+          if (encrypt) {
+            in_place->EncryptBuffer(data.data(), data.data(), data.size());
+          } else {
+            in_place->DecryptBuffer(data.data(), data.data(), data.size());
+          }
+          ASSERT_EQ(Hex(data + in_place->FeedbackBytes()), Hex(expected)) << encrypt;
+          const std::string_view scratch(reinterpret_cast<const char*>(framework->Scratch()), b);
+          EXPECT_EQ(Hex({reinterpret_cast<const char*>(in_place->Scratch()), b}), Hex(scratch));
         }
       }
     }

@@ -267,19 +267,21 @@ TEST(FurtherCiphersDifferential, RijndaelWholeBlockRunsEqualOpenSsl) {
     cipher.Init(key.data(), static_cast<std::int32_t>(key.size()), nullptr);
     const std::string feedback = cipher.FeedbackBytes();
     std::string data = plain;
-    cipher.EncryptBlocks(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
+    cipher.EncryptBlocks(reinterpret_cast<const std::uint8_t*>(data.data()),
+                         reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
     ASSERT_EQ(data, expected);
-    cipher.DecryptBlocks(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
+    cipher.DecryptBlocks(reinterpret_cast<const std::uint8_t*>(data.data()),
+                         reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
     ASSERT_EQ(data, plain);
     EXPECT_EQ(cipher.FeedbackBytes(), feedback);
     if (rijndael::HaveAesInstructions()) {
       rijndael::Schedule schedule;
       rijndael::ExpandKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size(), schedule);
-      rijndael::EncryptBlocksAesNi(schedule, reinterpret_cast<std::uint8_t*>(data.data()),
-                                   data.size() / 16);
+      rijndael::EncryptBlocksAesNi(schedule, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                   reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
       ASSERT_EQ(data, expected);
-      rijndael::DecryptBlocksAesNi(schedule, reinterpret_cast<std::uint8_t*>(data.data()),
-                                   data.size() / 16);
+      rijndael::DecryptBlocksAesNi(schedule, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                   reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16);
       ASSERT_EQ(data, plain);
     }
   }
