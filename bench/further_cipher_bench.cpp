@@ -160,8 +160,8 @@ void Cast128CryptoPp(benchmark::State& state) {
   CryptoPpEcb<CryptoPP::CAST128>(state, 16);
 }
 
-// Our whole-block runs, eight blocks at a time through the AES instructions: what cmECB could
-// reach if the framework handed its runs of blocks over at once.
+// Our whole-block runs called directly, in place (eight blocks at a time through the AES
+// instructions): cmECB without the framework around it.
 void RijndaelOursWholeBlocks(benchmark::State& state) {
   std::string out = Data(kBytes);
   pelvane::TCipher_Rijndael cipher;
@@ -186,8 +186,8 @@ void Cast128OursPerBlock(benchmark::State& state) {
   OursPerBlock<pelvane::TCipher_Cast128>(state, 16);
 }
 
-// The framework codes one block per call, while the references' bulk interfaces interleave
-// several blocks; the "block" pairs compare the block functions one block per call each.
+// The main pairs go through EncryptBuffer in cmECB, which hands whole runs of blocks to the
+// classes' multi-block code; the "block" pairs compare the block functions one block per call.
 BENCHMARK(RijndaelOurs)->Name("Rijndael-128 ECB:ours");
 BENCHMARK_CAPTURE(OpenSslEcb, aes, "AES-128-ECB", 16)->Name("Rijndael-128 ECB:reference");
 

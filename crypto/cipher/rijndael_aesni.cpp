@@ -62,6 +62,7 @@ __attribute__((target("aes,sse4.1"))) void EightAtATime(const std::uint32_t* wor
     k[r] = RoundKey(words, static_cast<std::uint32_t>(r));
   for (std::size_t g = 0; g < groups; ++g, source += 128, dest += 128) {
     __m128i x[8];
+#pragma GCC unroll 8
     for (int j = 0; j < 8; ++j)
       x[j] =
           _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16 * j)), k[0]);

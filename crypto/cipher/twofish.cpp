@@ -278,22 +278,24 @@ void TCipher_Twofish::DecryptBlock(void* block) {
   DecryptInterleaved<1>(ScheduleWords(), p, p);
 }
 
-// Two blocks at a time: their rounds are independent, so the table loads of one fill the
-// waiting time of the other.
+// Three blocks at a time: their rounds are independent, so the table loads of each fill the
+// waiting time of the others.
 void TCipher_Twofish::EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
                                     std::size_t count) {
   const std::uint32_t* k = ScheduleWords();
-  for (; count >= 2; count -= 2, source += 32, dest += 32)
-    EncryptInterleaved<2>(k, source, dest);
-  if (count > 0) EncryptInterleaved<1>(k, source, dest);
+  for (; count >= 3; count -= 3, source += 48, dest += 48)
+    EncryptInterleaved<3>(k, source, dest);
+  for (; count > 0; --count, source += 16, dest += 16)
+    EncryptInterleaved<1>(k, source, dest);
 }
 
 void TCipher_Twofish::DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest,
                                     std::size_t count) {
   const std::uint32_t* k = ScheduleWords();
-  for (; count >= 2; count -= 2, source += 32, dest += 32)
-    DecryptInterleaved<2>(k, source, dest);
-  if (count > 0) DecryptInterleaved<1>(k, source, dest);
+  for (; count >= 3; count -= 3, source += 48, dest += 48)
+    DecryptInterleaved<3>(k, source, dest);
+  for (; count > 0; --count, source += 16, dest += 16)
+    DecryptInterleaved<1>(k, source, dest);
 }
 
 }  // namespace pelvane

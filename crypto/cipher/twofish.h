@@ -19,7 +19,7 @@ class TCipher_Twofish : public TCipher {
   void Init(const void* key, std::int32_t size, const void* iv) override;
   void EncryptBlock(void* block) override;
   void DecryptBlock(void* block) override;
-  // Two blocks at a time.
+  // Three blocks at a time.
   void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
   void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) override;
 };
