@@ -166,8 +166,8 @@ class TCipher : public TProtection {
   // chain is reset. iv: BlockSize bytes or null.
   void InitKey(std::string_view key_text, const void* iv = nullptr);
 
-  // size bytes from source to dest (the same memory or disjoint) in the current Mode. Raises
-  // errCipherNotReady before Init. Writes nothing in the MAC modes.
+  // size bytes from source to dest (the same memory, apart, or overlapping) in the current Mode.
+  // Raises errCipherNotReady before Init. Writes nothing in the MAC modes.
   void EncryptBuffer(const void* source, void* dest, std::size_t size);
   void DecryptBuffer(const void* source, void* dest, std::size_t size);
 
