@@ -30,7 +30,7 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionT
         inline_value = true;
       }
     } else {
-      throw UsageError("unknown option " + arg);
+      throw UnknownOption(arg);
     }
     if (table.valued.count(name) > 0) {
       if (!inline_value) {
@@ -40,7 +40,7 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionT
     } else if (table.flags.count(name) > 0) {
       if (inline_value) throw UsageError("option --" + name + " takes no value");
     } else {
-      throw UsageError("unknown option --" + name);
+      throw UnknownOption(arg);
     }
     if (!values_.emplace(name, value).second) {
       throw UsageError("option --" + name + " given twice");

@@ -1,7 +1,7 @@
-// The one option parser of the command-line programs (pelvane-cli, pelvane-peers, pelvane-crypt):
-// "--name VALUE" or "--name=VALUE" for options that take a value, "--name" for switches, words in
-// between in their order, "--" before words that begin with "-". The windowed wallet keeps Qt's
-// parser, because Qt's own options (-platform and the like) go through it.
+// The one option parser of the programs (pelvane-cli, pelvane-peers, pelvane-crypt, and pelvane,
+// which adds the windowing system's own options to its table): "--name VALUE" or "--name=VALUE"
+// for options that take a value, "--name" for switches, words in between in their order, "--"
+// before words that begin with "-".
 #pragma once
 
 #include <initializer_list>
@@ -19,6 +19,23 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An argument that begins with "-" and names no option of the program. The wallets, which take a
+// file name, explain it with FileNameHint().
+class UnknownOption : public UsageError {
+ public:
+  explicit UnknownOption(const std::string& argument)
+      : UsageError("unknown option " + argument), argument_(argument) {}
+  // The argument exactly as given.
+  const std::string& Argument() const noexcept { return argument_; }
+  // One line: "Unknown option -order.txt; use ./-order.txt or -- for a file name".
+  std::string FileNameHint() const {
+    return "Unknown option " + argument_ + "; use ./" + argument_ + " or -- for a file name";
+  }
+
+ private:
+  std::string argument_;
+};
+
 struct OptionTable {
   std::set<std::string> valued;  // names of options that take a value
   std::set<std::string> flags;   // names of switches
@@ -28,8 +45,8 @@ struct OptionTable {
 
 class ParsedOptions {
  public:
-  // Unknown options, a missing value, a value given to a switch and a repeated option are
-  // usage errors.
+  // Unknown options (UnknownOption), a missing value, a value given to a switch and a repeated
+  // option are usage errors.
   ParsedOptions(const std::vector<std::string>& args, const OptionTable& table);
 
   // The arguments that are not options, in their order.

@@ -24,6 +24,11 @@ constexpr const char* kNoReference = "no independent implementation at hand to t
 constexpr const char* kDiamond =
     "published only as its designer's source code, and no independent implementation is at "
     "hand to test against";
+constexpr const char* kSafer40 =
+    "no independent implementation or published known answers for the 40-bit variants at hand";
+constexpr const char* kShark =
+    "its diffusion matrix, affine map and key-schedule tables are not obtainable from a public "
+    "definition";
 constexpr const char* kSampleNote = "see Unit \"Sample\"";
 
 // Hash rows: class, parent, description, note, digest size.
@@ -77,14 +82,14 @@ constexpr CatalogueRow kCipherRows[] = {
     C("TCipher_Gost", "TCipher", "Gost", "", 8, 32),
     C("TCipher_IDEA", "TCipher", "IDEA", "free for non-commercial", 8, 16),
     C("TCipher_Q128", "TCipher", "Q128", "", 16, 16, kNoDefinition),
-    C("TCipher_SAFER_K40", "TCipher_SAFER", "SAFER-K40", "", 8, 5),
-    C("TCipher_SAFER_SK40", "TCipher_SAFER_K40", "SAFER-SK40", "Keyscheduling", 8, 5),
+    C("TCipher_SAFER_K40", "TCipher_SAFER", "SAFER-K40", "", 8, 5, kSafer40),
+    C("TCipher_SAFER_SK40", "TCipher_SAFER_K40", "SAFER-SK40", "Keyscheduling", 8, 5, kSafer40),
     C("TCipher_SAFER_K64", "TCipher_SAFER", "SAFER-K64", "", 8, 8),
     C("TCipher_SAFER_SK64", "TCipher_SAFER_K64", "SAFER-SK64", "Keyscheduling", 8, 8),
     C("TCipher_SAFER_K128", "TCipher_SAFER", "SAFER-K128", "", 8, 16),
     C("TCipher_SAFER_SK128", "TCipher_SAFER_K128", "SAFER-SK128", "Keyscheduling", 8, 16),
     C("TCipher_SCOP", "TCipher", "SCOP", "", 128, 48, kNoReference),
-    C("TCipher_Shark", "TCipher", "Shark", "", 8, 16),
+    C("TCipher_Shark", "TCipher", "Shark", "", 8, 16, kShark),
     C("TCipher_Square", "TCipher", "Square", "", 16, 16),
     C("TCipher_TEA", "TCipher", "TEA", "", 8, 16),
     C("TCipher_TEAN", "TCipher_TEA", "TEA extended", "", 8, 16),

@@ -1,7 +1,9 @@
 #include "messaging/pacing.h"
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <thread>
 
 namespace pelvane {
 
@@ -10,6 +12,15 @@ namespace {
 std::atomic<int>& Pacing() noexcept {
   static std::atomic<int> pacing{kDefaultPacingMs};
   return pacing;
+}
+
+void Sleep(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::atomic<PauseFunction>& InstalledPause() noexcept {
+  static std::atomic<PauseFunction> pause{&Sleep};
+  return pause;
 }
 
 }  // namespace
@@ -27,6 +38,14 @@ void SetPacingMs(int milliseconds) noexcept {
 
 int SessionPauseMs() noexcept {
   return 2 * PacingMs();
+}
+
+void SetPauseFunction(PauseFunction pause) noexcept {
+  InstalledPause().store(pause != nullptr ? pause : &Sleep);
+}
+
+void Pause(int milliseconds) {
+  if (milliseconds > 0) InstalledPause().load()(milliseconds);
 }
 
 }  // namespace pelvane

@@ -113,7 +113,13 @@ void TUDPSocket::Loaded() {
     notifier_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                      [this] { OnReadNotification(); });
+    notifier_->setEnabled(!held_);
   }
+}
+
+void TUDPSocket::HoldNotifications(bool held) noexcept {
+  held_ = held;
+  if (notifier_) notifier_->setEnabled(!held);
 }
 
 int TUDPSocket::BoundPort() const noexcept {

@@ -103,6 +103,12 @@ class TUDPSocket {
   // Throws EWriteError "Stream write error" after a failed receive.
   void ReadStream(TMemoryStream& stream);
 
+  // While held, read notifications are not reported: arriving datagrams wait in the socket and
+  // raise OnDataReceived, one event each and in arrival order, once the hold ends. A pause that
+  // runs an event loop holds the receiver so that no datagram is handled during it.
+  void HoldNotifications(bool held) noexcept;
+  bool NotificationsHeld() const noexcept { return held_; }
+
   // The process-wide limit on a name lookup's wait, in milliseconds.
   static int LookupTimeoutMs() noexcept;
   static void SetLookupTimeoutMs(int milliseconds) noexcept;
@@ -143,6 +149,7 @@ class TUDPSocket {
   bool initialized_ = false;
   std::uint32_t last_error_ = 0;
   bool bound_ = false;
+  bool held_ = false;
   int socket_ = -1;
   std::unique_ptr<QSocketNotifier> notifier_;
 };

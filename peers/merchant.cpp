@@ -144,6 +144,13 @@ void Merchant::OnOrder(const std::string& frame, const std::string& ip) {
                        std::string(kOrderRefusedPrefix) + kGatewayBlockTooLong);
     return;
   }
+  if (observer_ != nullptr) {
+    if (const auto reason = observer_->OrderArrived(reference, order_text)) {
+      Log("order " + reference + " refused by the shop");
+      SendSecureToWallet(ip, *wallet, kMsgMerchantReport, kOrderRefusedPrefix + *reason);
+      return;
+    }
+  }
   Log("order " + reference + " from the wallet at " + ip + ":");
   for (const OrderItem& item : order.items) {
     LogPrivate("  " + std::to_string(item.count) + " x " + std::to_string(item.price) + " CZK",
@@ -180,6 +187,7 @@ void Merchant::GatewaySilent(const std::string& reference) {
   it->second.gave_up = true;
   it->second.report = kNotDispatchedPrefix + std::string(kGatewaySilentReason);
   Report(reference);
+  if (observer_ != nullptr) observer_->OrderRefused(reference, kGatewaySilentReason);
 }
 
 void Merchant::Report(const std::string& reference) {
@@ -229,6 +237,13 @@ void Merchant::OnAuthorizationResult(const std::string& frame, const std::string
     order.report = kNotDispatchedPrefix + StripRefusalMark(detail);
   }
   Report(reference);
+  if (observer_ == nullptr) return;
+  if (status == kResultPaid) {
+    observer_->OrderPaid(reference, order.total, std::chrono::system_clock::now());
+    observer_->OrderDispatched(reference);
+  } else {
+    observer_->OrderRefused(reference, StripRefusalMark(detail));
+  }
 }
 
 }  // namespace pelvane::peers

@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 
+#include "peers/merchant_observer.h"
 #include "peers/peer_base.h"
 #include "peers/request_retry.h"
 
@@ -38,6 +39,9 @@ class Merchant final : public PeerBase {
 
   // Tries of an authorization request, and their spacing.
   static RetryPolicy AuthorizationRetry();
+
+  // Who hears about the orders' outcomes (not owned; may be null).
+  void SetObserver(MerchantObserver* observer) { observer_ = observer; }
 
  protected:
   bool Handle(int id, const std::string& frame, const std::string& from_ip, int from_port) override;
@@ -69,6 +73,7 @@ class Merchant final : public PeerBase {
   std::map<std::string, OrderRecord> orders_;  // by order reference
   std::deque<std::string> order_age_;          // references, oldest first
   RequestRetrier retrier_;
+  MerchantObserver* observer_ = nullptr;
 };
 
 }  // namespace pelvane::peers

@@ -28,6 +28,9 @@
 #include "peers/bank_database.h"
 #include "peers/gateway.h"
 #include "peers/merchant.h"
+#include "peers/shop_catalogue.h"
+#include "peers/web_shop.h"
+#include "peers/web_shop_server.h"
 
 namespace pelvane::peers {
 
@@ -37,7 +40,8 @@ constexpr char kUsage[] =
     "Usage:\n"
     "  pelvane-peers [--role bank|gateway|merchant|all] [--bind ADDRESS] [--pause-ms N]\n"
     "                [--db FILE] [--bank-host ADDRESS] [--gateway-host ADDRESS]\n"
-    "                [--merchant-host ADDRESS] [--verbose]\n"
+    "                [--merchant-host ADDRESS] [--http ADDRESS:PORT | --no-http]\n"
+    "                [--catalogue FILE] [--verbose]\n"
     "  pelvane-peers account add [--db FILE] --first-name NAME --surname NAME\n"
     "                --birth-number NUMBER [--password-file FILE] --balance CROWNS\n"
     "  pelvane-peers account list [--db FILE]\n"
@@ -54,6 +58,10 @@ constexpr char kUsage[] =
     "                 (default: the bind address)\n"
     "  --merchant-host the merchant's address the gateway takes requests from (default: the\n"
     "                 bind address)\n"
+    "  --http         where the merchant's web shop listens (default 127.0.0.1:8004)\n"
+    "  --no-http      run the merchant without its web shop\n"
+    "  --catalogue    the web shop's articles, lines name;count;price with the price for\n"
+    "                 count pieces (default: the example books)\n"
     "  --verbose      log balances, payment lists, order items and the texts sent to wallets\n"
     "                 (customer data; without it the log says only that they were sent)\n"
     "  --password-file the new account's password is the file's first line; without it the\n"
@@ -68,10 +76,10 @@ using cmdline::UsageError;
 // Every option of every command; each command allows its own (ParsedOptions::AllowOnly).
 ParsedOptions Parse(const std::vector<std::string>& args) {
   cmdline::OptionTable table;
-  table.valued = {"role",      "bind",         "pause-ms",      "db",
-                  "bank-host", "gateway-host", "merchant-host", "first-name",
-                  "surname",   "birth-number", "password-file", "balance"};
-  table.flags = {"help", "version", "verbose"};
+  table.valued = {"role",          "bind",          "pause-ms",   "db",       "bank-host",
+                  "gateway-host",  "merchant-host", "first-name", "surname",  "birth-number",
+                  "password-file", "balance",       "http",       "catalogue"};
+  table.flags = {"help", "version", "no-http", "verbose"};
   table.aliases = {{"-h", "help"}};
   return ParsedOptions(args, table);
 }
@@ -165,8 +173,8 @@ void OnSignal(int) {
 }
 
 int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
-  parsed.AllowOnly(
-      {"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host", "verbose"});
+  parsed.AllowOnly({"role", "bind", "pause-ms", "db", "bank-host", "gateway-host", "merchant-host",
+                    "http", "no-http", "catalogue", "verbose"});
   const bool verbose = parsed.Has("verbose");
   const std::string role = parsed.Value("role", "all");
   if (role != "all" && role != "bank" && role != "gateway" && role != "merchant") {
@@ -179,6 +187,27 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
   const std::string merchant_host = parsed.Value("merchant-host", peer_default);
   if (parsed.Has("pause-ms")) {
     SetPacingMs(static_cast<int>(NumberOption("pause-ms", parsed.Required("pause-ms"), 60000)));
+  }
+  const bool shop_wanted = (role == "all" || role == "merchant") && !parsed.Has("no-http");
+  if (parsed.Has("no-http") && (parsed.Has("http") || parsed.Has("catalogue"))) {
+    throw UsageError{"--no-http goes with neither --http nor --catalogue"};
+  }
+  if (role != "all" && role != "merchant" && (parsed.Has("http") || parsed.Has("catalogue"))) {
+    throw UsageError{
+        "--http and --catalogue belong to the merchant's web shop (--role merchant or all)"};
+  }
+  std::pair<std::string, int> http_address{"127.0.0.1", 8004};
+  if (parsed.Has("http")) {
+    try {
+      http_address = ParseHttpAddress(parsed.Required("http"));
+    } catch (const Exception& e) {
+      throw UsageError{e.Message()};
+    }
+  }
+  std::optional<ShopCatalogue> catalogue;
+  if (shop_wanted) {
+    catalogue = parsed.Has("catalogue") ? ShopCatalogue::Load(parsed.Required("catalogue"))
+                                        : ShopCatalogue::Default();
   }
   if (QCoreApplication::instance() == nullptr) {
     err << "pelvane-peers: running the peers needs an application object\n";
@@ -206,6 +235,25 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
                          static_cast<PeerBase*>(merchant.get())}) {
     if (peer != nullptr) peer->SetVerbose(verbose);
   }
+  std::unique_ptr<WebShop> shop;
+  std::unique_ptr<WebShopServer> shop_server;
+  if (shop_wanted) {
+    const std::string listen = http_address.first + ":" + std::to_string(http_address.second);
+    shop = std::make_unique<WebShop>(std::move(*catalogue), merchant_host, listen, log);
+    try {
+      shop_server = std::make_unique<WebShopServer>(*shop, http_address.first, http_address.second);
+    } catch (const Exception& e) {
+      // The shop's usual port being taken (another pelvane-peers, say) does not stop the
+      // peers; a port asked for with --http does.
+      if (parsed.Has("http")) throw;
+      log("[shop] " + e.Message() + "; running without the web shop");
+      shop.reset();
+    }
+    if (shop) {
+      merchant->SetObserver(shop.get());
+      log("[shop] web shop on http://" + listen + "/");
+    }
+  }
 
   if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw Exception("Cannot create the signal pipe");
@@ -219,6 +267,7 @@ int RunPeers(const ParsedOptions& parsed, std::ostream& err) {
   std::signal(SIGTERM, SIG_DFL);
   ::close(g_signal_pipe[0]);
   ::close(g_signal_pipe[1]);
+  if (merchant) merchant->SetObserver(nullptr);
   log("[peers] stopped");
   return rc;
 }

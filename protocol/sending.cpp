@@ -1,8 +1,5 @@
 #include "protocol/sending.h"
 
-#include <chrono>
-#include <thread>
-
 #include "messaging/envelopes.h"
 #include "messaging/frames.h"
 #include "messaging/memory_stream.h"
@@ -13,7 +10,7 @@
 namespace pelvane {
 
 void SendDatagram(const std::string& host, int port, std::string_view text) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(PacingMs()));
+  Pause(PacingMs());
   TUDPSocket socket;
   socket.SetRemoteHost(host);
   socket.SetLocalPort(kWalletPort);

@@ -179,7 +179,8 @@ constexpr char kHelp[] =
     "  --pause-ms <N>          Pause before every datagram in milliseconds (default 1000).\n"
     "\n"
     "Arguments:\n"
-    "  PURCHASE-FILE           Purchase description file (Windows-1250).\n";
+    "  PURCHASE-FILE           Purchase description file (Windows-1250); later arguments\n"
+    "                          are ignored. A name that begins with '-' follows '--'.\n";
 
 // Reads the command line (without the program name). --help and --version print and end the
 // program.
@@ -199,9 +200,12 @@ Settings ParseArguments(const std::vector<std::string>& args) {
     std::exit(kExitEnded);
   }
 
+  // Only the first word names the purchase file, as in the windowed wallet.
   const std::vector<std::string>& positional = options.Words();
-  if (positional.size() > 1)
-    throw pelvane::cmdline::UsageError("more than one purchase file given");
+  for (std::size_t i = 1; i < positional.size(); ++i) {
+    PrintError("ignoring the extra argument " + positional[i] +
+               "; only the first names the purchase file");
+  }
 
   Settings s;
   if (!positional.empty()) {
@@ -319,6 +323,9 @@ int main(int argc, char** argv) {
   int status = kExitFailure;
   try {
     status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const pelvane::cmdline::UnknownOption& e) {
+    PrintError(e.FileNameHint());  // one line: it may be a file name that begins with "-"
+    status = kExitUsage;
   } catch (const pelvane::cmdline::UsageError& e) {
     PrintError(e.what());
     std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);

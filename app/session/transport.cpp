@@ -1,8 +1,6 @@
 #include "app/session/transport.h"
 
-#include <chrono>
-#include <thread>
-
+#include "messaging/pacing.h"
 #include "protocol/sending.h"
 
 namespace pelvane {
@@ -29,7 +27,7 @@ void DatagramTransport::SendDual(std::string_view first_block, std::string_view 
 }
 
 void DatagramTransport::Pause(int milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  pelvane::Pause(milliseconds);  // the process-wide pause (pacing.h), not this method
 }
 
 }  // namespace pelvane

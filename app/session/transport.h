@@ -3,7 +3,7 @@
 // The session never sends a datagram itself: every send, and the wait between the key frame and
 // the first secure frame to the bank, goes through the SessionTransport it holds. The default,
 // DatagramTransport, is the real thing: the wallet's senders (protocol/sending.h), each with the
-// pacing pause before its datagram, and a blocking sleep for the wait. Tests and fuzzing
+// pacing pause before its datagram, and the same pause for the wait. Tests and fuzzing
 // substitute the FrameRecorder of the test-support library, which builds the very same frames
 // and keeps them instead.
 #pragma once
@@ -33,7 +33,7 @@ class SessionTransport {
 };
 
 // Sends real datagrams (SendPlainMessage, SendKeyMessage, SendSecureMessage, SendDualMessage),
-// each after the pacing pause; Pause sleeps.
+// each after the pacing pause; Pause spends the wait through the process-wide pause (pacing.h).
 class DatagramTransport final : public SessionTransport {
  public:
   void SendPlain(const std::string& host, int port, std::string_view data, int identifier) override;

@@ -1,64 +1,96 @@
-// The wallet's start: application title, the identification dialog, the hidden main window, and
-// the event loop until the dialog closes.
+// The wallet's start: the command line, the application title, the identification dialog, the
+// hidden main window, and the event loop until the dialog closes.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "app/session/customer.h"
 #include "app/session/error_reporter.h"
+#include "app/windows/command_line.h"
 #include "app/windows/error_box.h"
 #include "app/windows/wallet_windows.h"
 
 namespace {
 
-// With PELVANE_SCREENSHOT_DIR set, saves the dialog as wallet-dialog.png, presses OK, saves the
-// main window as wallet-main.png and ends the program. Used to render the documentation's
-// pictures; without the variable nothing here runs.
-void ScheduleScreenshots(pelvane::WalletWindows& windows, const QString& directory) {
-  QTimer::singleShot(700, &windows.Form2(), [&windows, directory] {
-    if (!windows.Form2().grab().save(QDir(directory).filePath("wallet-dialog.png"))) {
-      std::fprintf(stderr, "pelvane: cannot save wallet-dialog.png\n");
-    }
-    windows.Form2().BitBtn1->click();
-    QTimer::singleShot(1500, &windows.Form1(), [&windows, directory] {
-      if (!windows.Form1().grab().save(QDir(directory).filePath("wallet-main.png"))) {
-        std::fprintf(stderr, "pelvane: cannot save wallet-main.png\n");
-      }
-      QCoreApplication::quit();
-    });
-  });
-}
-
 constexpr char kProgram[] = "pelvane";
 constexpr int kExitUsage = 2;
 
-// True when the command line asks only for help or the version. Those are answered without the
-// windowing system, so they work where there is no display. --help-all lists the windowing
-// system's own options, so it goes through the full application.
-bool AsksForInformation(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--") return false;
-    if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "-v" || arg == "--version") {
-      return true;
-    }
+void SaveGrab(QWidget& widget, const QString& directory, const char* name) {
+  if (!widget.grab().save(QDir(directory).filePath(QString::fromLatin1(name)))) {
+    std::fprintf(stderr, "%s: cannot save %s\n", kProgram, name);
   }
-  return false;
 }
 
-// Reads the command line from which the application has removed Qt's own options. Help and
-// version requests print and end the program; an unknown option or a second file is a usage
-// error (exit status 2), so a mistyped option is never opened as a purchase file. Returns the
-// purchase description file's name, empty without one.
-QString ParseCommandLine(const QStringList& arguments) {
+// With PELVANE_SCREENSHOT_DIR set, renders the documentation's pictures into that folder and ends
+// the program; without the variable nothing here runs. PELVANE_SCREENSHOT chooses the set:
+//   start (default)  the dialog as wallet-dialog.png, then the main window shortly after OK as
+//                    wallet-main.png;
+//   dialog-2x        the dialog alone as wallet-dialog-2x.png (run with QT_SCALE_FACTOR=2);
+//   purchase         types PELVANE_SCREENSHOT_PASSWORD, presses OK and saves the main window as
+//                    wallet-purchase.png once the exchange has ended and the log has been quiet
+//                    for a moment (or after 90 s).
+void ScheduleScreenshots(pelvane::WalletWindows& windows, const QString& directory) {
+  const QString set = qEnvironmentVariable("PELVANE_SCREENSHOT", QStringLiteral("start"));
+  pelvane::IdentificationDialog& dialog = windows.dialog();
+  pelvane::MainWindow& main_window = windows.mainWindow();
+  if (set == QStringLiteral("dialog-2x")) {
+    QTimer::singleShot(700, &dialog, [&dialog, directory] {
+      SaveGrab(dialog, directory, "wallet-dialog-2x.png");
+      QCoreApplication::quit();
+    });
+  } else if (set == QStringLiteral("purchase")) {
+    QTimer::singleShot(300, &dialog, [&dialog, &main_window, directory] {
+      dialog.passwordEdit->setText(qEnvironmentVariable("PELVANE_SCREENSHOT_PASSWORD"));
+      auto quiet = std::make_shared<QElapsedTimer>();
+      auto overall = std::make_shared<QElapsedTimer>();
+      quiet->start();
+      overall->start();
+      QObject::connect(main_window.logView, &QPlainTextEdit::textChanged, &main_window,
+                       [quiet] { quiet->restart(); });
+      auto* poll = new QTimer(&main_window);
+      QObject::connect(poll, &QTimer::timeout, &main_window,
+                       [&main_window, directory, quiet, overall, poll] {
+                         pelvane::WalletSession* session = main_window.Session();
+                         const bool ended = session != nullptr && session->ConnectionEnded();
+                         if ((ended && quiet->elapsed() > 2500) || overall->elapsed() > 90000) {
+                           poll->stop();
+                           SaveGrab(main_window, directory, "wallet-purchase.png");
+                           QCoreApplication::quit();
+                         }
+                       });
+      poll->start(200);
+      dialog.okButton->click();
+    });
+  } else {
+    QTimer::singleShot(700, &dialog, [&dialog, &main_window, directory] {
+      SaveGrab(dialog, directory, "wallet-dialog.png");
+      dialog.okButton->click();
+      QTimer::singleShot(2500, &main_window, [&main_window, directory] {
+        SaveGrab(main_window, directory, "wallet-main.png");
+        QCoreApplication::quit();
+      });
+    });
+  }
+}
+
+// Help and version are answered without the windowing system, so they work without a display;
+// --help-all lists the windowing system's own options, so it needs the full application.
+[[noreturn]] void ShowInformation(int argc, char** argv,
+                                  pelvane::WalletCommandLine::Request request) {
+  using Request = pelvane::WalletCommandLine::Request;
+  const std::unique_ptr<QCoreApplication> information =
+      request == Request::kHelpAll ? std::make_unique<QApplication>(argc, argv)
+                                   : std::make_unique<QCoreApplication>(argc, argv);
   QCoreApplication::setApplicationName(kProgram);
   QCoreApplication::setApplicationVersion(PELVANE_VERSION);
   QCommandLineParser parser;
@@ -67,50 +99,34 @@ QString ParseCommandLine(const QStringList& arguments) {
       "(receiving on port 2000) and shows his balance. With PURCHASE-FILE it pays the\n"
       "purchase the file describes through the merchant and the payment gateway; without\n"
       "one it lists the payments already made. Every step is logged in the main window.\n"
-      "A file name that begins with '-' follows '--'.");
-  const QCommandLineOption help = parser.addHelpOption();
-  const QCommandLineOption version = parser.addVersionOption();
+      "Arguments after the first file are ignored. A file name that begins with '-'\n"
+      "follows '--'. Exit status: 0 the wallet was closed, 1 port 2000 is held by\n"
+      "another program, 2 usage error.");
+  parser.addHelpOption();
+  parser.addVersionOption();
   parser.addPositionalArgument("PURCHASE-FILE", "Purchase description file (Windows-1250).",
                                "[PURCHASE-FILE]");
-  const bool parsed = parser.parse(arguments);
-  if (parser.isSet("help-all")) parser.process({arguments.value(0, kProgram), "--help-all"});
-  if (parser.isSet(help)) parser.showHelp(EXIT_SUCCESS);
-  if (parser.isSet(version)) parser.showVersion();
-
-  QString error;
-  if (!parsed) {
-    error = parser.errorText();
-  } else if (parser.positionalArguments().size() > 1) {
-    error = "More than one purchase file given.";
-  }
-  if (!error.isEmpty()) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
-                 error.toLocal8Bit().constData(), kProgram);
-    std::exit(kExitUsage);
-  }
-  return parser.positionalArguments().value(0);
-}
-
-// The bytes of the command-line argument that reads as `decoded`: file names are passed on as
-// given, even where they are not valid in the locale's encoding.
-std::string RawArgument(int argc, char** argv, const QString& decoded) {
-  for (int i = 1; i < argc; ++i) {
-    if (QString::fromLocal8Bit(argv[i]) == decoded) return argv[i];
-  }
-  return QFile::encodeName(decoded).toStdString();
+  if (request == Request::kVersion) parser.showVersion();
+  if (request == Request::kHelpAll) parser.process(QStringList{kProgram, "--help-all"});
+  parser.showHelp(EXIT_SUCCESS);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (AsksForInformation(argc, argv)) {
-    QCoreApplication information(argc, argv);
-    ParseCommandLine(QCoreApplication::arguments());  // prints and ends the program
+  const pelvane::WalletCommandLine command_line =
+      pelvane::ParseWalletCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  using Request = pelvane::WalletCommandLine::Request;
+  if (command_line.request == Request::kUsageError) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, command_line.error.c_str());
+    return kExitUsage;
   }
-  QApplication app(argc, argv);  // removes Qt's own options from argv
-  const QString purchase_argument = ParseCommandLine(QCoreApplication::arguments());
-  const std::string purchase_file =
-      purchase_argument.isEmpty() ? std::string() : RawArgument(argc, argv, purchase_argument);
+  if (command_line.request != Request::kRun) ShowInformation(argc, argv, command_line.request);
+  for (const std::string& warning : command_line.warnings) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, warning.c_str());
+  }
+
+  QApplication app(argc, argv);  // takes the windowing system's own options
   QApplication::setApplicationName(
       QString::fromUtf8(pelvane::kApplicationTitle.data(), pelvane::kApplicationTitle.size()));
   // The program ends when the dialog closes, not when the last visible window does.
@@ -119,13 +135,11 @@ int main(int argc, char** argv) {
   pelvane::MessageBoxReporter error_box;
   pelvane::ScopedErrorReporter reporter(error_box);
 
-  int status = 0;
-  {
-    pelvane::WalletWindows windows(purchase_file);
-    const QString screenshots = qEnvironmentVariable("PELVANE_SCREENSHOT_DIR");
-    if (!screenshots.isEmpty()) ScheduleScreenshots(windows, screenshots);
-    status = QApplication::exec();
-  }
+  const QString screenshots = qEnvironmentVariable("PELVANE_SCREENSHOT_DIR");
+  const int status =
+      pelvane::RunWalletWindows(command_line.purchase_file, [&](pelvane::WalletWindows& windows) {
+        if (!screenshots.isEmpty()) ScheduleScreenshots(windows, screenshots);
+      });
   pelvane::ReleaseCustomerGlobals();
   return status;
 }

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   qint64 exchange_ms = -1;
   {
     pelvane::WalletWindows windows(first_argument);
-    pelvane::WalletSession* session = windows.Form1().Session();
+    pelvane::WalletSession* session = windows.mainWindow().Session();
     if (session == nullptr || errors.failed) {
       std::fprintf(stderr, "pelvane-e2e-window: the main window has no session\n");
     } else {
@@ -82,22 +82,22 @@ int main(int argc, char** argv) {
         exchange_ms = clock.isValid() ? clock.elapsed() : -1;
         QCoreApplication::exit(kExitEnded);
       };
-      QObject::connect(windows.Form1().Memo1, &QPlainTextEdit::textChanged, &windows.Form1(),
-                       [&clock] {
+      QObject::connect(windows.mainWindow().logView, &QPlainTextEdit::textChanged,
+                       &windows.mainWindow(), [&clock] {
                          if (!clock.isValid()) clock.start();
                        });
       // Once the dialog is on screen and the event loop runs: type the password, press OK.
-      QTimer::singleShot(0, &windows.Form2(), [&windows, &password] {
-        windows.Form2().Edit6->setText(password);
-        windows.Form2().BitBtn1->click();
+      QTimer::singleShot(0, &windows.dialog(), [&windows, &password] {
+        windows.dialog().passwordEdit->setText(password);
+        windows.dialog().okButton->click();
       });
-      QTimer::singleShot(EnvironmentInt("PELVANE_E2E_TIMEOUT_MS", 30000), &windows.Form1(),
+      QTimer::singleShot(EnvironmentInt("PELVANE_E2E_TIMEOUT_MS", 30000), &windows.mainWindow(),
                          [] { QCoreApplication::exit(kExitTimeout); });
       status = QApplication::exec();
       if (status == kExitEnded && errors.failed) status = kExitFailure;
       if (status != kExitEnded) {
         // The log tells what went wrong.
-        const QByteArray log = windows.Form1().Memo1->toPlainText().toUtf8();
+        const QByteArray log = windows.mainWindow().logView->toPlainText().toUtf8();
         std::fprintf(stderr, "pelvane-e2e-window: %s; the log:\n%s\n",
                      status == kExitTimeout ? "no end of the exchange in time" : "failed",
                      log.constData());

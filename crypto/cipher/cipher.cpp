@@ -187,6 +187,23 @@ void TCipher::FinishKeySetup(const void* iv) {
 
 void TCipher::EncryptBlock(void*) {}
 void TCipher::DecryptBlock(void*) {}
+
+void TCipher::EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  for (std::size_t pos = 0; pos < count * b; pos += b) {
+    if (source != dest) std::memcpy(dest + pos, source + pos, b);
+    EncryptBlock(dest + pos);
+  }
+}
+
+void TCipher::DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  for (std::size_t pos = 0; pos < count * b; pos += b) {
+    if (source != dest) std::memcpy(dest + pos, source + pos, b);
+    DecryptBlock(dest + pos);
+  }
+}
+
 void TCipher::Init(const void*, std::int32_t, const void*) {}
 
 void TCipher::InitKey(std::string_view key_text, const void* iv) {
@@ -239,11 +256,19 @@ void TCipher::CodeTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n)
   XorInto(f, s, b);
 }
 
-void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
+void TCipher::EncryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
   const std::size_t b = static_cast<std::size_t>(block_size_);
   std::uint8_t* f = feedback_.get();
   std::uint8_t* s = scratch_.get();
   const std::size_t full = size - size % b;
+  if (mode_ == cmECB) {
+    EncryptBlocks(in, out, full / b);
+    if (full < size) CodeTail(in + full, out + full, size - full);
+    return;
+  }
+  // The other modes work in place in dest.
+  if (in != out) std::memcpy(out, in, size);
+  std::uint8_t* data = out;
   switch (mode_) {
     case cmCTS:
       for (std::size_t pos = 0; pos < full; pos += b) {
@@ -258,10 +283,6 @@ void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
         EncryptBlock(data + pos);
         std::memcpy(f, data + pos, b);
       }
-      break;
-    case cmECB:
-      for (std::size_t pos = 0; pos < full; pos += b)
-        EncryptBlock(data + pos);
       break;
     case cmCFB:
       for (std::size_t i = 0; i < size; ++i) {
@@ -287,52 +308,88 @@ void TCipher::EncryptBlocks(std::uint8_t* data, std::size_t size) {
   if (full < size) CodeTail(data + full, data + full, size - full);
 }
 
-void TCipher::DecryptBlocks(std::uint8_t* data, std::size_t size) {
+void TCipher::DecryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
   const std::size_t b = static_cast<std::size_t>(block_size_);
   std::uint8_t* f = feedback_.get();
   std::uint8_t* s = scratch_.get();
   const std::size_t full = size - size % b;
   switch (mode_) {
-    case cmCTS:
-      for (std::size_t pos = 0; pos < full; pos += b) {
-        std::uint8_t* block = data + pos;
-        // F must take the ciphertext block before it is overwritten.
-        std::memcpy(s, block, b);
-        DecryptBlock(block);
-        XorInto(block, f, b);
-        XorInto(f, s, b);
-      }
-      break;
-    case cmCBC:
-      for (std::size_t pos = 0; pos < full; pos += b) {
-        std::uint8_t* block = data + pos;
-        std::memcpy(s, block, b);
-        DecryptBlock(block);
-        XorInto(block, f, b);
-        std::memcpy(f, s, b);
-      }
-      break;
     case cmECB:
-      for (std::size_t pos = 0; pos < full; pos += b)
-        DecryptBlock(data + pos);
+      DecryptBlocks(in, out, full / b);
+      break;
+    case cmCTS:
+    case cmCBC:
+      DecryptChainedRuns(in, out, full);
       break;
     case cmCFB:
+      if (in != out) std::memcpy(out, in, size);
       for (std::size_t i = 0; i < size; ++i) {
         std::memcpy(s, f, b);
         EncryptBlock(s);
-        const std::uint8_t x = data[i];
-        data[i] = x ^ s[0];
+        const std::uint8_t x = out[i];
+        out[i] = x ^ s[0];
         std::memmove(f, f + 1, b - 1);
         f[b - 1] = x;
       }
       return;
     case cmOFB:
-      EncryptBlocks(data, size);
+      EncryptChain(in, out, size);
       return;
     default:
       return;
   }
-  if (full < size) CodeTail(data + full, data + full, size - full);
+  if (full < size) CodeTail(in + full, out + full, size - full);
+}
+
+void TCipher::DecryptChainedRuns(const std::uint8_t* in, std::uint8_t* out, std::size_t full) {
+  const std::size_t b = static_cast<std::size_t>(block_size_);
+  if (full == 0) return;
+  std::uint8_t* f = feedback_.get();
+  std::uint8_t* s = scratch_.get();
+  // Each plaintext block is D(C) xor F, where F is the previous cipher block (cmCBC) or the
+  // vector xor all earlier cipher blocks (cmCTS): the blocks are decrypted a run at a time and
+  // the chain applied afterwards from the cipher text, which stays in the source when dest is
+  // other memory and is copied a run at a time when the two are the same. S ends with the last
+  // cipher block, as when going block by block.
+  const auto chain = [&](const std::uint8_t* cipher_text, std::uint8_t* plain, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      XorInto(plain + i * b, f, b);
+      if (mode_ == cmCTS) {
+        XorInto(f, cipher_text + i * b, b);
+      } else {
+        std::memcpy(f, cipher_text + i * b, b);
+      }
+    }
+    std::memcpy(s, cipher_text + (count - 1) * b, b);
+  };
+  if (in != out) {
+    DecryptBlocks(in, out, full / b);
+    chain(in, out, full / b);
+    return;
+  }
+  constexpr std::size_t kRunBytes = 1024;
+  std::uint8_t cipher_text[kRunBytes];
+  const std::size_t blocks_per_run = std::max<std::size_t>(kRunBytes / b, 1);
+  for (std::size_t pos = 0; pos < full;) {
+    const std::size_t count = std::min(blocks_per_run, (full - pos) / b);
+    std::uint8_t* blocks = out + pos;
+    if (count * b <= kRunBytes) {
+      std::memcpy(cipher_text, blocks, count * b);
+      DecryptBlocks(blocks, blocks, count);
+      chain(cipher_text, blocks, count);
+    } else {
+      // A block larger than the run buffer: Scratch holds the cipher block instead.
+      std::memcpy(s, blocks, b);
+      DecryptBlock(blocks);
+      XorInto(blocks, f, b);
+      if (mode_ == cmCTS) {
+        XorInto(f, s, b);
+      } else {
+        std::memcpy(f, s, b);
+      }
+    }
+    pos += count * b;
+  }
 }
 
 void TCipher::MacBlocks(const std::uint8_t* data, std::size_t size) {
@@ -368,9 +425,9 @@ void TCipher::MacBlocks(const std::uint8_t* data, std::size_t size) {
 }
 
 // The shared frame of EncryptBuffer and DecryptBuffer: the MAC modes only absorb the source and
-// write nothing; the other modes copy the source to dest and work there in place.
-void TCipher::CodeBuffer(const void* source, void* dest, std::size_t size,
-                         void (TCipher::*blocks)(std::uint8_t*, std::size_t)) {
+// write nothing; the other modes code from source to dest. Source and dest that overlap
+// without being the same memory are made the same first (the source moved to dest).
+void TCipher::CodeBuffer(const void* source, void* dest, std::size_t size, bool encrypt) {
   RequireReady();
   if (size == 0) return;
   const auto* in = static_cast<const std::uint8_t*>(source);
@@ -379,16 +436,25 @@ void TCipher::CodeBuffer(const void* source, void* dest, std::size_t size,
     return;
   }
   auto* out = static_cast<std::uint8_t*>(dest);
-  if (in != out) std::memmove(out, in, size);
-  (this->*blocks)(out, size);
+  const auto in_at = reinterpret_cast<std::uintptr_t>(in);
+  const auto out_at = reinterpret_cast<std::uintptr_t>(out);
+  if (in != out && in_at < out_at + size && out_at < in_at + size) {
+    std::memmove(out, in, size);
+    in = out;
+  }
+  if (encrypt) {
+    EncryptChain(in, out, size);
+  } else {
+    DecryptChain(in, out, size);
+  }
 }
 
 void TCipher::EncryptBuffer(const void* source, void* dest, std::size_t size) {
-  CodeBuffer(source, dest, size, &TCipher::EncryptBlocks);
+  CodeBuffer(source, dest, size, true);
 }
 
 void TCipher::DecryptBuffer(const void* source, void* dest, std::size_t size) {
-  CodeBuffer(source, dest, size, &TCipher::DecryptBlocks);
+  CodeBuffer(source, dest, size, false);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -88,6 +88,8 @@ using TCipherClassRef = const TCipherClass*;
 //   cmCBC  full block: C := E(P xor F); F := C
 //   cmCFB, cmOFB: per byte with S := E(F), feeding back one byte
 //   cmECB  full block: C := E(P)
+//   Runs of blocks that do not depend on each other (cmECB, and cmCBC and cmCTS decryption) go
+//   to EncryptBlocks/DecryptBlocks at once.
 //   A final partial block of r bytes in cmCTS, cmCBC and cmECB is coded as a stream:
 //   S := E(F); output := input xor first r bytes of S; F := F xor S. The same in both
 //   directions, so every length round-trips.
@@ -140,6 +142,13 @@ class TCipher : public TProtection {
   // One block of BlockSize bytes in place. TCipher itself does nothing.
   virtual void EncryptBlock(void* block);
   virtual void DecryptBlock(void* block);
+  // count whole blocks of BlockSize bytes from source to dest (the same memory, or memory that
+  // does not overlap), in order, each coded exactly as EncryptBlock or DecryptBlock codes it.
+  // The chaining modes hand their runs of independent blocks over here (cmECB both ways,
+  // cmCBC and cmCTS decryption). TCipher goes block by block through the one-block operations;
+  // a class overrides these where it codes several blocks at once faster.
+  virtual void EncryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count);
+  virtual void DecryptBlocks(const std::uint8_t* source, std::uint8_t* dest, std::size_t count);
   // Sets the key from size key bytes (cut to KeySize, completed with zeros) and the vector
   // (BlockSize bytes, or null). TCipher itself does nothing.
   virtual void Init(const void* key, std::int32_t size, const void* iv);
@@ -157,8 +166,8 @@ class TCipher : public TProtection {
   // chain is reset. iv: BlockSize bytes or null.
   void InitKey(std::string_view key_text, const void* iv = nullptr);
 
-  // size bytes from source to dest (the same memory or disjoint) in the current Mode. Raises
-  // errCipherNotReady before Init. Writes nothing in the MAC modes.
+  // size bytes from source to dest (the same memory, apart, or overlapping) in the current Mode.
+  // Raises errCipherNotReady before Init. Writes nothing in the MAC modes.
   void EncryptBuffer(const void* source, void* dest, std::size_t size);
   void DecryptBuffer(const void* source, void* dest, std::size_t size);
 
@@ -181,11 +190,15 @@ class TCipher : public TProtection {
   void RequireReady() const;
   // S := E(F); n bytes of out := in xor S; F := F xor S.
   void CodeTail(const std::uint8_t* in, std::uint8_t* out, std::size_t n);
-  void EncryptBlocks(std::uint8_t* data, std::size_t size);
-  void DecryptBlocks(std::uint8_t* data, std::size_t size);
+  // The chaining of the non-MAC modes over size bytes from in to out (the same memory or not
+  // overlapping).
+  void EncryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size);
+  void DecryptChain(const std::uint8_t* in, std::uint8_t* out, std::size_t size);
+  // cmCBC and cmCTS decryption of full bytes of whole blocks: runs of blocks through
+  // DecryptBlocks, the chain applied afterwards from the cipher text.
+  void DecryptChainedRuns(const std::uint8_t* in, std::uint8_t* out, std::size_t full);
   void MacBlocks(const std::uint8_t* data, std::size_t size);
-  void CodeBuffer(const void* source, void* dest, std::size_t size,
-                  void (TCipher::*blocks)(std::uint8_t*, std::size_t));
+  void CodeBuffer(const void* source, void* dest, std::size_t size, bool encrypt);
   void ChainStart(TProtectionAction action);
 
   TCipherMode mode_ = cmCTS;

@@ -9,9 +9,9 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadLe32;
-using blockword::Rotl32;
-using blockword::StoreLe32;
+using block_words::LoadLe32;
+using block_words::Rotl32;
+using block_words::StoreLe32;
 
 // id-GostR3411-94-TestParamSet (RFC 4357, section 11.2): kSBox[j][x] is the value of S-box
 // j + 1 for the input nibble x. S-box 1 substitutes the lowest nibble of the word.
@@ -62,7 +62,7 @@ TCipher_Gost::TCipher_Gost(std::shared_ptr<TProtection> protection)
 
 TCipherClassRef TCipher_Gost::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_Gost", 8, 32, 32, TCipher::StaticClass(), &blockword::Make<TCipher_Gost>,
+      "TCipher_Gost", 8, 32, 32, TCipher::StaticClass(), &block_words::Make<TCipher_Gost>,
       kReference};
   return &cls;
 }
@@ -95,8 +95,8 @@ void TCipher_Gost::EncryptBlock(void* block) {
     n2 ^= F(tb, n1 + k[i]);
     n1 ^= F(tb, n2 + k[i - 1]);
   }
-  StoreLe32(n2, b);
-  StoreLe32(n1, b + 4);
+  StoreLe32(b, n2);
+  StoreLe32(b + 4, n1);
 }
 
 void TCipher_Gost::DecryptBlock(void* block) {
@@ -115,8 +115,8 @@ void TCipher_Gost::DecryptBlock(void* block) {
       n1 ^= F(tb, n2 + k[i - 1]);
     }
   }
-  StoreLe32(n2, b);
-  StoreLe32(n1, b + 4);
+  StoreLe32(b, n2);
+  StoreLe32(b + 4, n1);
 }
 
 }  // namespace pelvane

@@ -10,10 +10,10 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadLe32;
-using blockword::Rotl32;
-using blockword::Rotr32;
-using blockword::StoreLe32;
+using block_words::LoadLe32;
+using block_words::Rotl32;
+using block_words::Rotr32;
+using block_words::StoreLe32;
 
 constexpr int kKeyWords = 40;
 constexpr int kMaxUserWords = 14;
@@ -32,10 +32,10 @@ struct SBox {
     THash_SHA1 sha1;
     for (std::uint32_t i = 0; 5 * i < 512; ++i) {
       std::uint8_t input[16];
-      StoreLe32(5 * i, input);
-      StoreLe32(0xB7E15162, input + 4);
-      StoreLe32(0x243F6A88, input + 8);
-      StoreLe32(0x02917D59, input + 12);
+      StoreLe32(input, 5 * i);
+      StoreLe32(input + 4, 0xB7E15162);
+      StoreLe32(input + 8, 0x243F6A88);
+      StoreLe32(input + 12, 0x02917D59);
       sha1.Reset();
       sha1.Update(input, sizeof input);
       sha1.Finish();
@@ -116,7 +116,7 @@ TCipherClassRef TCipher_Mars::StaticClass() {
                                    156,
                                    4 * kKeyWords,
                                    TCipher::StaticClass(),
-                                   &blockword::Make<TCipher_Mars>,
+                                   &block_words::Make<TCipher_Mars>,
                                    kReference};
   return &cls;
 }
@@ -207,7 +207,7 @@ void TCipher_Mars::EncryptBlock(void* block) {
     rotate();
   }
   for (int i = 0; i < 4; ++i)
-    StoreLe32(d[i] - k[36 + i], b + 4 * i);
+    StoreLe32(b + 4 * i, d[i] - k[36 + i]);
 }
 
 // Each phase of the encryption undone in reverse order.
@@ -256,7 +256,7 @@ void TCipher_Mars::DecryptBlock(void* block) {
     d[1] ^= s[d[0] & 0xFF];
   }
   for (int i = 0; i < 4; ++i)
-    StoreLe32(d[i] - k[i], b + 4 * i);
+    StoreLe32(b + 4 * i, d[i] - k[i]);
 }
 
 }  // namespace pelvane

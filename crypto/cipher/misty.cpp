@@ -9,8 +9,8 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadBe32;
-using blockword::StoreBe32;
+using block_words::LoadBe32;
+using block_words::StoreBe32;
 
 // S7 and S9 of RFC 2994, section 2.3.
 constexpr std::uint8_t kS7[128] = {
@@ -131,7 +131,7 @@ TCipher_Misty::TCipher_Misty(std::shared_ptr<TProtection> protection)
 
 TCipherClassRef TCipher_Misty::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_Misty", 8, 16, 128, TCipher::StaticClass(), &blockword::Make<TCipher_Misty>,
+      "TCipher_Misty", 8, 16, 128, TCipher::StaticClass(), &block_words::Make<TCipher_Misty>,
       kReference};
   return &cls;
 }
@@ -166,8 +166,8 @@ void TCipher_Misty::EncryptBlock(void* block) {
   }
   d0 = FL(ek, d0, 8);
   d1 = FL(ek, d1, 9);
-  StoreBe32(d1, b);
-  StoreBe32(d0, b + 4);
+  StoreBe32(b, d1);
+  StoreBe32(b + 4, d0);
 }
 
 void TCipher_Misty::DecryptBlock(void* block) {
@@ -183,8 +183,8 @@ void TCipher_Misty::DecryptBlock(void* block) {
     d0 = FLInverse(ek, d0, r);
     d1 = FLInverse(ek, d1, r + 1);
   }
-  StoreBe32(d0, b);
-  StoreBe32(d1, b + 4);
+  StoreBe32(b, d0);
+  StoreBe32(b + 4, d1);
 }
 
 }  // namespace pelvane

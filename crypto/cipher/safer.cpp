@@ -73,7 +73,7 @@ TCipherClassRef TCipher_SAFER::StaticClass() {
                                    16,
                                    kScheduleBytes,
                                    TCipher::StaticClass(),
-                                   &blockword::Make<TCipher_SAFER>,
+                                   &block_words::Make<TCipher_SAFER>,
                                    kRefSAFER};
   return &cls;
 }
@@ -84,7 +84,7 @@ TCipherClassRef TCipher_SAFER_K64::StaticClass() {
                                    8,
                                    kScheduleBytes,
                                    TCipher_SAFER::StaticClass(),
-                                   &blockword::Make<TCipher_SAFER_K64>,
+                                   &block_words::Make<TCipher_SAFER_K64>,
                                    kRefK64};
   return &cls;
 }
@@ -95,7 +95,7 @@ TCipherClassRef TCipher_SAFER_SK64::StaticClass() {
                                    8,
                                    kScheduleBytes,
                                    TCipher_SAFER_K64::StaticClass(),
-                                   &blockword::Make<TCipher_SAFER_SK64>,
+                                   &block_words::Make<TCipher_SAFER_SK64>,
                                    kRefSK64};
   return &cls;
 }
@@ -106,7 +106,7 @@ TCipherClassRef TCipher_SAFER_K128::StaticClass() {
                                    16,
                                    kScheduleBytes,
                                    TCipher_SAFER::StaticClass(),
-                                   &blockword::Make<TCipher_SAFER_K128>,
+                                   &block_words::Make<TCipher_SAFER_K128>,
                                    kRefK128};
   return &cls;
 }
@@ -117,7 +117,7 @@ TCipherClassRef TCipher_SAFER_SK128::StaticClass() {
                                    16,
                                    kScheduleBytes,
                                    TCipher_SAFER_K128::StaticClass(),
-                                   &blockword::Make<TCipher_SAFER_SK128>,
+                                   &block_words::Make<TCipher_SAFER_SK128>,
                                    kRefSK128};
   return &cls;
 }

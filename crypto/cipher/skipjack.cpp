@@ -7,8 +7,8 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadBe16;
-using blockword::StoreBe16;
+using block_words::LoadBe16;
+using block_words::StoreBe16;
 
 // The F-table of the algorithm's definition.
 constexpr std::uint8_t kF[256] = {
@@ -71,7 +71,7 @@ TCipher_Skipjack::TCipher_Skipjack(std::shared_ptr<TProtection> protection)
 
 TCipherClassRef TCipher_Skipjack::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_Skipjack", 8, 10, 10, TCipher::StaticClass(), &blockword::Make<TCipher_Skipjack>,
+      "TCipher_Skipjack", 8, 10, 10, TCipher::StaticClass(), &block_words::Make<TCipher_Skipjack>,
       kReference};
   return &cls;
 }
@@ -104,10 +104,10 @@ void TCipher_Skipjack::EncryptBlock(void* block) {
       w2 = g;
     }
   }
-  StoreBe16(w1, b);
-  StoreBe16(w2, b + 2);
-  StoreBe16(w3, b + 4);
-  StoreBe16(w4, b + 6);
+  StoreBe16(b, w1);
+  StoreBe16(b + 2, w2);
+  StoreBe16(b + 4, w3);
+  StoreBe16(b + 6, w4);
 }
 
 void TCipher_Skipjack::DecryptBlock(void* block) {
@@ -131,10 +131,10 @@ void TCipher_Skipjack::DecryptBlock(void* block) {
       w2 = p2;
     }
   }
-  StoreBe16(w1, b);
-  StoreBe16(w2, b + 2);
-  StoreBe16(w3, b + 4);
-  StoreBe16(w4, b + 6);
+  StoreBe16(b, w1);
+  StoreBe16(b + 2, w2);
+  StoreBe16(b + 4, w3);
+  StoreBe16(b + 6, w4);
 }
 
 }  // namespace pelvane

@@ -112,7 +112,7 @@ TCipherClassRef TCipher_Square::StaticClass() {
                                    16,
                                    16 * (kRounds + 1),
                                    TCipher::StaticClass(),
-                                   &blockword::Make<TCipher_Square>,
+                                   &block_words::Make<TCipher_Square>,
                                    kReference};
   return &cls;
 }

@@ -9,8 +9,8 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadBe32;
-using blockword::StoreBe32;
+using block_words::LoadBe32;
+using block_words::StoreBe32;
 
 constexpr std::uint32_t kDelta = 0x9E3779B9;
 constexpr int kCycles = 32;
@@ -28,13 +28,13 @@ constexpr std::uint8_t kRefTEAN[32] = {
 
 TCipherClassRef TCipher_TEA::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_TEA", 8, 16, 16, TCipher::StaticClass(), &blockword::Make<TCipher_TEA>, kRefTEA};
+      "TCipher_TEA", 8, 16, 16, TCipher::StaticClass(), &block_words::Make<TCipher_TEA>, kRefTEA};
   return &cls;
 }
 
 TCipherClassRef TCipher_TEAN::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_TEAN", 8, 16, 16, TCipher_TEA::StaticClass(), &blockword::Make<TCipher_TEAN>,
+      "TCipher_TEAN", 8, 16, 16, TCipher_TEA::StaticClass(), &block_words::Make<TCipher_TEAN>,
       kRefTEAN};
   return &cls;
 }
@@ -61,8 +61,8 @@ void TCipher_TEA::EncryptBlock(void* block) {
     y += ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
     z += ((y << 4) + k[2]) ^ (y + sum) ^ ((y >> 5) + k[3]);
   }
-  StoreBe32(y, b);
-  StoreBe32(z, b + 4);
+  StoreBe32(b, y);
+  StoreBe32(b + 4, z);
 }
 
 void TCipher_TEA::DecryptBlock(void* block) {
@@ -76,8 +76,8 @@ void TCipher_TEA::DecryptBlock(void* block) {
     y -= ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
     sum -= kDelta;
   }
-  StoreBe32(y, b);
-  StoreBe32(z, b + 4);
+  StoreBe32(b, y);
+  StoreBe32(b + 4, z);
 }
 
 void TCipher_TEAN::EncryptBlock(void* block) {
@@ -91,8 +91,8 @@ void TCipher_TEAN::EncryptBlock(void* block) {
     sum += kDelta;
     z += (((y << 4) ^ (y >> 5)) + y) ^ (sum + k[(sum >> 11) & 3]);
   }
-  StoreBe32(y, b);
-  StoreBe32(z, b + 4);
+  StoreBe32(b, y);
+  StoreBe32(b + 4, z);
 }
 
 void TCipher_TEAN::DecryptBlock(void* block) {
@@ -106,8 +106,8 @@ void TCipher_TEAN::DecryptBlock(void* block) {
     sum -= kDelta;
     y -= (((z << 4) ^ (z >> 5)) + z) ^ (sum + k[sum & 3]);
   }
-  StoreBe32(y, b);
-  StoreBe32(z, b + 4);
+  StoreBe32(b, y);
+  StoreBe32(b + 4, z);
 }
 
 }  // namespace pelvane

@@ -9,8 +9,8 @@
 namespace pelvane {
 namespace {
 
-using blockword::LoadBe32;
-using blockword::StoreBe32;
+using block_words::LoadBe32;
+using block_words::StoreBe32;
 using Words = std::array<std::uint32_t, 3>;
 
 constexpr int kRounds = 11;
@@ -90,9 +90,9 @@ Words Load(const std::uint8_t* b) noexcept {
 }
 
 void Store(const Words& a, std::uint8_t* b) noexcept {
-  StoreBe32(a[0], b);
-  StoreBe32(a[1], b + 4);
-  StoreBe32(a[2], b + 8);
+  StoreBe32(b, a[0]);
+  StoreBe32(b + 4, a[1]);
+  StoreBe32(b + 8, a[2]);
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ TCipher_3Way::TCipher_3Way(std::shared_ptr<TProtection> protection)
 
 TCipherClassRef TCipher_3Way::StaticClass() {
   static const TCipherClass cls = {
-      "TCipher_3Way", 12, 12, 24, TCipher::StaticClass(), &blockword::Make<TCipher_3Way>,
+      "TCipher_3Way", 12, 12, 24, TCipher::StaticClass(), &block_words::Make<TCipher_3Way>,
       kReference};
   return &cls;
 }

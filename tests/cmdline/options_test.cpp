@@ -46,6 +46,18 @@ TEST(Options, UsageErrors) {
     SCOPED_TRACE(args.front());
     EXPECT_THROW(ParsedOptions(args, Table()), UsageError);
   }
+  // An unknown option is named as given, with a hint for file names that begin with "-".
+  for (const std::string arg : {"-order.txt", "--colour=red", "--colour"}) {
+    try {
+      ParsedOptions({"--db", "x", arg}, Table());
+      ADD_FAILURE() << arg;
+    } catch (const UnknownOption& e) {
+      EXPECT_EQ(e.Argument(), arg);
+      EXPECT_EQ(e.what(), "unknown option " + arg);
+      EXPECT_EQ(e.FileNameHint(),
+                "Unknown option " + arg + "; use ./" + arg + " or -- for a file name");
+    }
+  }
   const ParsedOptions p({"--db", "x", "--id", "1e3"}, Table());
   EXPECT_THROW(p.Required("missing"), UsageError);
   EXPECT_THROW(p.Integer("id", 0), UsageError);

@@ -86,6 +86,15 @@ TEST_F(PeersCli, ErrorsAreReportedWithTheirExitCodes) {
   EXPECT_EQ(Run({"account", "remove", "--db", Db()}), kExitUsage);
   EXPECT_EQ(Run({"--role", "cashier"}), kExitUsage);
   EXPECT_EQ(Run({"--pause-ms", "soon"}), kExitUsage);
+  // The web shop's options are checked before any port is taken.
+  for (const char* http :
+       {"8004", "127.0.0.1", "127.0.0.1:0", "127.0.0.1:65536", "shop:8004", "127.0.0.1:80x"}) {
+    EXPECT_EQ(Run({"--http", http}), kExitUsage) << http;
+  }
+  EXPECT_EQ(Run({"--no-http", "--http", "127.0.0.1:8004"}), kExitUsage);
+  EXPECT_EQ(Run({"--no-http", "--no-http"}), kExitUsage);
+  EXPECT_EQ(Run({"--role", "bank", "--http", "127.0.0.1:8004"}), kExitUsage);
+  EXPECT_EQ(Run({"--catalogue", dir.filePath("none").toStdString()}), kExitFailure);
   BankDatabase db(Db());
   EXPECT_EQ(db.ListAccounts().size(), 1u);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "messaging/frames.h"
 #include "messaging/pacing.h"
@@ -112,6 +113,34 @@ TEST(FramePacing, DefaultPacingPutsOneSecondBeforeEveryDatagram) {
   ASSERT_TRUE(first && second);
   EXPECT_GE(*first - start, std::chrono::milliseconds(1000));
   EXPECT_GE(*second - *first, std::chrono::milliseconds(1000));
+}
+
+// A pause function that only records what it was asked for.
+std::vector<int> g_pauses;
+void RecordPause(int milliseconds) {
+  g_pauses.push_back(milliseconds);
+}
+
+TEST(FramePacing, PauseGoesThroughTheInstalledFunctionAndNullRestoresSleeping) {
+  SetPacingMs(250);
+  g_pauses.clear();
+  SetPauseFunction(&RecordPause);
+  RawUdp peer;
+  const auto start = std::chrono::steady_clock::now();
+  SendDatagram("127.0.0.1", peer.Port(), "x");
+  Pause(0);   // nothing to spend
+  Pause(-5);  // nor here
+  Pause(40);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+  EXPECT_EQ(g_pauses, (std::vector<int>{250, 40}));
+  EXPECT_EQ(peer.Receive(), "x");
+
+  SetPauseFunction(nullptr);
+  const auto slept_from = std::chrono::steady_clock::now();
+  Pause(60);
+  EXPECT_GE(std::chrono::steady_clock::now() - slept_from, std::chrono::milliseconds(60));
+  EXPECT_EQ(g_pauses.size(), 2u);
+  SetPacingMs(kDefaultPacingMs);
 }
 
 }  // namespace

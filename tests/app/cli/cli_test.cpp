@@ -185,7 +185,6 @@ TEST_F(CliTest, RefusalsAndUsage) {
       {{"--pause-ms", "-1"}, 2, "--pause-ms"},
       {{"--timeout", "soon"}, 2, "--timeout"},
       {{"--password", "x"}, 2, "password"},
-      {{"a.txt", "b.txt"}, 2, "more than one"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -244,6 +243,24 @@ TEST_F(CliTest, APasswordFileReadableByOthersDrawsAWarning) {
   const Result quiet =
       Run({"--pause-ms", "1", "--timeout", "0.3", "--password-file", QString::fromStdString(pw)});
   EXPECT_EQ(quiet.err.find("Warning"), std::string::npos) << quiet.err;
+}
+
+TEST_F(CliTest, UnknownOptionIsOneLineAndLaterFilesAreIgnored) {
+  const Result unknown = Run({"-order.txt"});
+  EXPECT_EQ(unknown.exit_code, 2);
+  EXPECT_EQ(unknown.err,
+            "pelvane-cli: Unknown option -order.txt; use ./-order.txt or -- for a file name\n");
+
+  // The first file is read (and here cannot be opened); the second is ignored with a warning.
+  const std::string pw = WriteFile("pw", "x");
+  const Result two = Run(
+      {"--password-file", QString::fromStdString(pw), "--", "/nonexistent/-order.txt", "b.txt"});
+  EXPECT_EQ(two.exit_code, 1);
+  EXPECT_NE(two.err.find("pelvane-cli: ignoring the extra argument b.txt; only the first names the "
+                         "purchase file\n"),
+            std::string::npos)
+      << two.err;
+  EXPECT_NE(two.err.find("Cannot open file /nonexistent/-order.txt"), std::string::npos) << two.err;
 }
 
 TEST_F(CliTest, PortHeldByAnotherProgram) {

@@ -171,6 +171,30 @@ TEST(UdpSocket, DatagramsWaitingDuringABlockingPauseAreAllHandledInOrder) {
   }
 }
 
+TEST(UdpSocket, HeldNotificationsKeepDatagramsWaitingWhileTheEventLoopRuns) {
+  Receiver rx;
+  RawUdp peer;
+  rx.socket.HoldNotifications(true);
+  EXPECT_TRUE(rx.socket.NotificationsHeld());
+  peer.SendTo(rx.Port(), "one");
+  peer.SendTo(rx.Port(), "two");
+  ProcessEventsFor(150);  // the loop runs, but nothing is reported
+  EXPECT_TRUE(rx.arrivals.empty());
+  rx.socket.HoldNotifications(false);
+  ASSERT_TRUE(rx.WaitFor(2));
+  EXPECT_EQ(rx.arrivals[0].bytes, "one");
+  EXPECT_EQ(rx.arrivals[1].bytes, "two");
+  // A hold survives a new socket (SetLocalPort replaces it).
+  rx.socket.HoldNotifications(true);
+  rx.socket.SetLocalPort(0);
+  peer.SendTo(rx.Port(), "three");
+  ProcessEventsFor(100);
+  EXPECT_EQ(rx.arrivals.size(), 2u);
+  rx.socket.HoldNotifications(false);
+  ASSERT_TRUE(rx.WaitFor(3));
+  EXPECT_EQ(rx.arrivals[2].bytes, "three");
+}
+
 TEST(UdpSocket, ArrivalsAreHandledWhileALookupWaits) {
   Receiver rx;
   RawUdp peer;
