@@ -1,5 +1,6 @@
 #include "peers/request_retry.h"
 
+#include <QObject>
 #include <QTimer>
 #include <exception>
 
@@ -17,7 +18,10 @@ struct RequestRetrier::Entry {
 };
 
 RequestRetrier::RequestRetrier(RetryPolicy policy, Resend resend, GiveUp give_up)
-    : policy_(policy), resend_(std::move(resend)), give_up_(std::move(give_up)) {}
+    : policy_(policy),
+      resend_(std::move(resend)),
+      give_up_(std::move(give_up)),
+      retired_context_(std::make_unique<QObject>()) {}
 
 RequestRetrier::~RequestRetrier() = default;
 
@@ -38,9 +42,11 @@ void RequestRetrier::Answered(const std::string& key) {
   // The entry may be answered from inside its own timer's signal (a resend answered at once):
   // let the event loop delete the timer.
   it->second->timer.stop();
-  Entry* entry = it->second.release();
+  retired_.push_back(std::move(it->second));
   waiting_.erase(it);
-  QTimer::singleShot(0, [entry] { delete entry; });
+  if (retired_.size() == 1) {
+    QTimer::singleShot(0, retired_context_.get(), [this] { retired_.clear(); });
+  }
 }
 
 void RequestRetrier::Expired(const std::string& key) noexcept {

@@ -8,6 +8,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+class QObject;
 
 class QTimer;
 
@@ -62,6 +65,10 @@ class RequestRetrier {
   Resend resend_;
   GiveUp give_up_;
   std::map<std::string, std::unique_ptr<Entry>> waiting_;
+  // Answered entries whose timer may still be on the stack (answered from inside its own
+  // signal); freed from the event loop, or with the retrier when no loop runs again.
+  std::vector<std::unique_ptr<Entry>> retired_;
+  std::unique_ptr<QObject> retired_context_;  // cancels the pending clean-up when destroyed
 };
 
 }  // namespace pelvane::peers
